@@ -1,0 +1,56 @@
+// The session object: one block holding every component by value, wired once when built.
+// TL_CreateFaxUtl builds it in memory from the Env; TL_DestroyFaxUtl tears it down.
+#ifndef TELBOOK_INTERFACE_SESSION_H_
+#define TELBOOK_INTERFACE_SESSION_H_
+
+#include "browse/record_enumerator.h"
+#include "browse/tab_browser.h"
+#include "export/export_driver.h"
+#include "export/record_converter.h"
+#include "export/text_export.h"
+#include "interface/telbook.h"
+#include "records/group_reader.h"
+#include "records/record_writer.h"
+#include "settings/settings_record.h"
+#include "store/closer.h"
+#include "store/file_accessor.h"
+#include "store/file_store.h"
+#include "store/opener.h"
+
+namespace telbook {
+
+class Session {
+ public:
+  // Builds an object in one block from env; null when the block cannot be had.
+  static Session* Create(Env* env);
+  // Closes an open phone book, dropping its changes, and releases the block.
+  static void Destroy(Session* session);
+
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // Components, in the order they are built.
+  FileStore store;
+  ExportDriver export_driver;
+  Opener opener;
+  Closer closer;
+  RecordConverter converter;
+  RecordWriter writer;
+  TextExportWriter text_writer;
+  GroupReader group_reader;
+  TabBrowser tab_browser;
+  RecordEnumerator enumerator;
+  SettingsRecord settings;
+  FileAccessor accessor;
+
+ private:
+  explicit Session(Env* env);
+  ~Session() = default;
+};
+
+inline Session* FromHandle(TL_FaxUtl* handle) { return reinterpret_cast<Session*>(handle); }
+inline TL_FaxUtl* ToHandle(Session* session) { return reinterpret_cast<TL_FaxUtl*>(session); }
+
+}  // namespace telbook
+
+#endif  // TELBOOK_INTERFACE_SESSION_H_

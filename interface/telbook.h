@@ -1,0 +1,159 @@
+/* telbook: phone book library of the PC-fax front end.
+ * Public interface: the exported TL_ functions and the packed host structures. C and C++. */
+#ifndef TELBOOK_TELBOOK_H_
+#define TELBOOK_TELBOOK_H_
+
+#include <stdint.h>
+
+#if defined(_WIN32)
+#define TL_CALLEE __stdcall
+#define TL_CALLER __cdecl
+#define TL_EXPORT
+#else
+#define TL_CALLEE
+#define TL_CALLER
+#define TL_EXPORT __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* The session object; opaque to the host. */
+typedef struct TL_FaxUtl TL_FaxUtl;
+
+#pragma pack(push, 1)
+
+/* Personal entry (896 bytes). Texts are zero-terminated code page 932. */
+typedef struct TL_Kojin {
+  uint16_t HostWord1;
+  uint16_t HostWord2;
+  uint8_t AltDestFlag;
+  char Name[41];
+  char Furigana[81];
+  char Affiliation[83];
+  char FaxNumber[129];
+  char SpeedDial[4];
+  char Phone[33];
+  char EMail[257];
+  char Memo[65];
+  char FCode[21];
+  char PCode[21];
+  char BoxNumber[17];
+  char BoxPassword[17];
+  char HostText1[17];
+  char RelayId[17];
+  char BroadcastList[65];
+  char HostText2[17];
+  uint8_t LineType;
+  uint8_t Favourite;
+  uint8_t CommMode;
+  uint8_t HostByte1;
+  uint8_t HostByte2;
+  uint8_t RelayOutput;
+} TL_Kojin;
+
+/* Summary of a personal entry or a group (696 bytes). */
+typedef struct TL_ListItem {
+  uint16_t RecordNumber;
+  uint8_t Kind;
+  char Name[41];
+  char Furigana[81];
+  char Affiliation[83];
+  char FaxNumber[129];
+  char SpeedDial[4];
+  char Phone[33];
+  char EMail[257];
+  char Memo[65];
+} TL_ListItem;
+
+/* Group (129 bytes). */
+typedef struct TL_Group {
+  uint16_t HostWord1;
+  uint16_t HostWord2;
+  char Name[41];
+  char Furigana[81];
+  uint16_t MemberCount;
+  uint8_t Favourite;
+} TL_Group;
+
+/* Keyword list of the settings (822 bytes). */
+typedef struct TL_KeyWordInfo {
+  uint16_t Count;
+  char KeyWord[10][82];
+} TL_KeyWordInfo;
+
+typedef struct TL_PhoneBookColumn {
+  int32_t Stored;
+  uint16_t Width[5];
+} TL_PhoneBookColumn;
+
+typedef struct TL_PhoneBookSort {
+  int32_t Stored;
+  int32_t SortItem;
+  int32_t SortOrder;
+} TL_PhoneBookSort;
+
+typedef struct TL_RecipentsColumn {
+  int32_t Stored;
+  uint16_t Width[4];
+} TL_RecipentsColumn;
+
+typedef struct TL_SearchInfo {
+  int32_t Stored;
+  uint16_t SearchCategory;
+  uint16_t SearchOption;
+} TL_SearchInfo;
+
+#pragma pack(pop)
+
+#ifdef __cplusplus
+#define TL_STATIC_ASSERT static_assert
+#else
+#define TL_STATIC_ASSERT _Static_assert
+#endif
+TL_STATIC_ASSERT(sizeof(TL_Kojin) == 896, "TL_Kojin is 896 bytes");
+TL_STATIC_ASSERT(sizeof(TL_ListItem) == 696, "TL_ListItem is 696 bytes");
+TL_STATIC_ASSERT(sizeof(TL_Group) == 129, "TL_Group is 129 bytes");
+TL_STATIC_ASSERT(sizeof(TL_KeyWordInfo) == 822, "TL_KeyWordInfo is 822 bytes");
+TL_STATIC_ASSERT(sizeof(TL_PhoneBookColumn) == 14, "TL_PhoneBookColumn is 14 bytes");
+TL_STATIC_ASSERT(sizeof(TL_PhoneBookSort) == 12, "TL_PhoneBookSort is 12 bytes");
+TL_STATIC_ASSERT(sizeof(TL_RecipentsColumn) == 12, "TL_RecipentsColumn is 12 bytes");
+TL_STATIC_ASSERT(sizeof(TL_SearchInfo) == 8, "TL_SearchInfo is 8 bytes");
+
+/* Statuses are signed 16-bit: 0 success, -1 failure (the error pair tells which), and a few
+ * operation-specific values. 16-bit arguments take one 32-bit stack slot each. */
+
+/* ---- Library and session ---- */
+#if defined(_WIN32)
+TL_EXPORT int TL_CALLEE DllEntryPoint(void* instance, uint32_t reason, void* reserved);
+#endif
+TL_EXPORT TL_FaxUtl* TL_CALLER TL_CreateFaxUtl(void);
+TL_EXPORT void TL_CALLER TL_DestroyFaxUtl(TL_FaxUtl* session);
+/* Writes the error pair of the last recorded failure; a null pointer is skipped. Returns 0. */
+TL_EXPORT short TL_CALLEE TL_getErrorInfo(TL_FaxUtl* session, unsigned short* category,
+                                          unsigned short* detail);
+
+/* ---- Phone book file ---- */
+TL_EXPORT short TL_CALLEE TL_createDataBase(TL_FaxUtl* session, const char* path);
+/* Returns -2 when the file is in use by another program. */
+TL_EXPORT short TL_CALLEE TL_openDataBase(TL_FaxUtl* session, const char* path);
+/* discard 0 saves the changes; any other value drops them. */
+TL_EXPORT short TL_CALLEE TL_closeDataBase(TL_FaxUtl* session, short discard);
+TL_EXPORT short TL_CALLER TL_getFileVersion(TL_FaxUtl* session);
+TL_EXPORT short TL_CALLEE TL_readDataCount(TL_FaxUtl* session, unsigned short* personal_count,
+                                           unsigned short* group_count);
+
+/* ---- Records ---- */
+
+/* ---- Index tabs and search ---- */
+
+/* ---- Export ---- */
+
+/* ---- Settings ---- */
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* TELBOOK_TELBOOK_H_ */

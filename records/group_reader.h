@@ -1,0 +1,21 @@
+// The group reader: loading one group, its data and members; reading and writing favourite
+// names.
+#ifndef TELBOOK_RECORDS_GROUP_READER_H_
+#define TELBOOK_RECORDS_GROUP_READER_H_
+
+namespace telbook {
+
+class FileStore;
+
+class GroupReader {
+ public:
+  explicit GroupReader(FileStore* store) : store_(store) {}
+  virtual ~GroupReader() = default;
+
+ private:
+  FileStore* store_;
+};
+
+}  // namespace telbook
+
+#endif  // TELBOOK_RECORDS_GROUP_READER_H_

@@ -1,0 +1,41 @@
+// Open, position, read, write and close on a file handle, recording the error pair of every
+// failure in the file store. Strict: moving fewer bytes than asked is a failure.
+#ifndef TELBOOK_STORE_FILE_ACCESSOR_H_
+#define TELBOOK_STORE_FILE_ACCESSOR_H_
+
+#include <cstdint>
+
+#include "platform/env.h"
+#include "store/errors.h"
+
+namespace telbook {
+
+class FileStore;
+
+// Position modes: kPositionEnd moves to the end of the file; any other moves to the offset.
+constexpr uint16_t kPositionBegin = 0;
+constexpr uint16_t kPositionEnd = 2;
+
+class FileAccessor {
+ public:
+  explicit FileAccessor(FileStore* store) : store_(store) {}
+  virtual ~FileAccessor() = default;
+
+  // Null on failure: (15, 17) for create mode; (15, 24) for a sharing violation, else (15, 16).
+  FileHandle Open(const char* path, OpenMode mode);
+  // 0, or -1 with (17, 19). Writes the new position when new_position is not null.
+  short Position(FileHandle file, uint32_t offset, uint16_t mode, uint32_t* new_position);
+  // 0, or -1 with (14, 18) when count is null, (14, 15) when the read fails or comes up short.
+  short Read(FileHandle file, void* buffer, uint32_t length, uint32_t* count);
+  // 0, or -1 with (13, 18) when count is null, (13, 14) when the write fails or comes up short.
+  short Write(FileHandle file, const void* buffer, uint32_t length, uint32_t* count);
+  // 0, or -1 with (12, 13). The handle is gone either way.
+  short Close(FileHandle file);
+
+ private:
+  FileStore* store_;
+};
+
+}  // namespace telbook
+
+#endif  // TELBOOK_STORE_FILE_ACCESSOR_H_

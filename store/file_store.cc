@@ -1,0 +1,39 @@
+// The file store's buffers and counts.
+// The four buffers live from create or open to close and never move in between.
+#include "store/file_store.h"
+
+#include "store/coding.h"
+
+namespace telbook {
+
+bool FileStore::ObtainBuffers() {
+  if (header_.Obtain(env_, format::kHeaderSize) &&
+      favourites_.Obtain(env_, format::kFavouritesSize) &&
+      personal_index_.Obtain(env_, format::kIndexBufferSize) &&
+      group_index_.Obtain(env_, format::kIndexBufferSize)) {
+    group_cursor.Drop();
+    return true;
+  }
+  ReleaseBuffers();
+  RecordError(category::kBuffers, detail::kNoMemory);
+  return false;
+}
+
+void FileStore::ReleaseBuffers() {
+  group_cursor.Drop();
+  group_index_.Release();
+  personal_index_.Release();
+  favourites_.Release();
+  header_.Release();
+}
+
+uint16_t FileStore::personal_count() const {
+  return DecodeU16(header() + format::kPersonalCountOffset);
+}
+uint16_t FileStore::group_count() const { return DecodeU16(header() + format::kGroupCountOffset); }
+void FileStore::set_personal_count(uint16_t n) {
+  EncodeU16(header() + format::kPersonalCountOffset, n);
+}
+void FileStore::set_group_count(uint16_t n) { EncodeU16(header() + format::kGroupCountOffset, n); }
+
+}  // namespace telbook

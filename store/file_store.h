@@ -1,0 +1,84 @@
+// The hub of a session: the open phone book's handle, format version, the in-memory fixed part
+// (header, favourites, both index tables), the paths, the group cursor and the error pair.
+#ifndef TELBOOK_STORE_FILE_STORE_H_
+#define TELBOOK_STORE_FILE_STORE_H_
+
+#include <cstdint>
+
+#include "platform/env.h"
+#include "platform/memory_block.h"
+#include "store/errors.h"
+#include "store/format.h"
+
+namespace telbook {
+
+// The group loaded by TL_openGroup. Closing or opening a phone book drops it.
+struct GroupCursor {
+  bool open = false;
+  uint16_t delivered = 0;   // members handed out since the open
+  MemoryBlock record;       // the loaded copy of the stored group record
+  uint8_t* slot = nullptr;  // the group's slot in the group index buffer
+
+  void Drop() {
+    open = false;
+    delivered = 0;
+    record.Release();
+    slot = nullptr;
+  }
+};
+
+class FileStore {
+ public:
+  explicit FileStore(Env* env) : env_(env) {}
+  FileStore(const FileStore&) = delete;
+  FileStore& operator=(const FileStore&) = delete;
+  virtual ~FileStore() = default;
+
+  Env* env() const { return env_; }
+
+  // ---- Error pair ----
+  void RecordError(uint16_t category, uint16_t detail) {
+    error_.category = category;
+    error_.detail = detail;
+  }
+  ErrorPair error() const { return error_; }
+
+  // ---- Open phone book ----
+  bool is_open() const { return handle != nullptr; }
+
+  // Obtains the four zero-filled buffers of the fixed part and drops the group cursor. On
+  // failure releases what it had, records (24, 4) and returns false.
+  bool ObtainBuffers();
+  // Releases the buffers and drops the group cursor.
+  void ReleaseBuffers();
+
+  uint8_t* header() const { return header_.data(); }
+  uint8_t* favourites() const { return favourites_.data(); }
+  uint8_t* personal_index() const { return personal_index_.data(); }
+  uint8_t* group_index() const { return group_index_.data(); }
+
+  uint16_t personal_count() const;
+  uint16_t group_count() const;
+  void set_personal_count(uint16_t n);
+  void set_group_count(uint16_t n);
+
+  // The open file (the phone book in read mode, or the working copy after the switch).
+  FileHandle handle = nullptr;
+  // Format version at the last header read (0 to 3), possibly lowered to 1 by the probe.
+  uint16_t format_version = 0;
+  GroupCursor group_cursor;
+  char path[kMaxPath] = {};
+  char work_path[kMaxPath] = {};
+
+ private:
+  Env* env_;
+  ErrorPair error_;
+  MemoryBlock header_;
+  MemoryBlock favourites_;
+  MemoryBlock personal_index_;
+  MemoryBlock group_index_;
+};
+
+}  // namespace telbook
+
+#endif  // TELBOOK_STORE_FILE_STORE_H_

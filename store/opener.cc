@@ -1,0 +1,71 @@
+// Create and open. Both leave the session closed on any failure, with the buffers released and
+// no handle held; a failed header read keeps the file layer's pair.
+#include "store/opener.h"
+
+#include <cstring>
+
+#include "browse/tab_browser.h"
+#include "store/file_store.h"
+
+namespace telbook {
+
+bool Opener::Prepare(const char* path, short* status) {
+  FileStore* fs = store();
+  *status = kFailed;
+  if (fs->is_open()) return false;
+  if (path == nullptr || strnlen(path, kMaxPath) >= kMaxPath) {
+    fs->RecordError(category::kDataBase, detail::kOpenFailed);
+    return false;
+  }
+  if (!fs->ObtainBuffers()) return false;
+  tab_browser_->CloseTab();
+  strcpy(fs->path, path);
+  return true;
+}
+
+short Opener::Finish() {
+  FileStore* fs = store();
+  short status = ReadHeader(fs->handle);
+  if (status != kOk) {
+    session_accessor_->Close(fs->handle);
+    fs->handle = nullptr;
+    fs->ReleaseBuffers();
+    return status;
+  }
+  tab_browser_->RebuildOtherClass();
+  return kOk;
+}
+
+short Opener::Create(const char* path) {
+  short status;
+  if (!Prepare(path, &status)) return status;
+  FileStore* fs = store();
+  LayOutNewFile(path);
+  fs->handle = session_accessor_->Open(path, OpenMode::kRead);
+  if (fs->handle == nullptr) {
+    fs->ReleaseBuffers();
+    fs->RecordError(category::kDataBase, detail::kOpenFailed);
+    return kFailed;
+  }
+  return Finish();
+}
+
+short Opener::Open(const char* path) {
+  short status;
+  if (!Prepare(path, &status)) return status;
+  FileStore* fs = store();
+  fs->handle = session_accessor_->Open(path, OpenMode::kRead);
+  if (fs->handle == nullptr) {
+    fs->ReleaseBuffers();
+    ErrorPair error = fs->error();
+    if (error.category == category::kFileOpen && error.detail == detail::kInUse) {
+      fs->RecordError(category::kDataBase, detail::kInUse);
+      return kInUseStatus;
+    }
+    fs->RecordError(category::kDataBase, detail::kOpenFailed);
+    return kFailed;
+  }
+  return Finish();
+}
+
+}  // namespace telbook
