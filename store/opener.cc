@@ -40,8 +40,10 @@ short Opener::Create(const char* path) {
   short status;
   if (!Prepare(path, &status)) return status;
   FileStore* fs = store();
-  LayOutNewFile(path);
-  fs->handle = session_accessor_->Open(path, OpenMode::kRead);
+  // A file that could not be laid out completely is not reported as created: it would open as
+  // a truncated book of another layout.
+  bool laid_out = LayOutNewFile(path);
+  fs->handle = laid_out ? session_accessor_->Open(path, OpenMode::kRead) : nullptr;
   if (fs->handle == nullptr) {
     fs->ReleaseBuffers();
     fs->RecordError(category::kDataBase, detail::kOpenFailed);

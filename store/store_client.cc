@@ -68,7 +68,7 @@ bool StoreClient::MakeSiblingTempFile(const char* path, char* out) {
   return store_->env()->MakeTempFile(dir, kTempPrefix, out);
 }
 
-void StoreClient::LayOutNewFile(const char* path) {
+bool StoreClient::LayOutNewFile(const char* path) {
   using namespace format;
   uint8_t* header = store_->header();
   uint8_t* favourites = store_->favourites();
@@ -83,7 +83,7 @@ void StoreClient::LayOutNewFile(const char* path) {
   memset(store_->group_index(), 0, kIndexBufferSize);
 
   FileHandle file = accessor_.Open(path, OpenMode::kCreate);
-  if (file == nullptr) return;
+  if (file == nullptr) return false;
   const struct {
     const uint8_t* data;
     uint32_t length;
@@ -95,11 +95,16 @@ void StoreClient::LayOutNewFile(const char* path) {
       {store_->personal_index() + kLowTableSize, kHighTableSize},
       {store_->group_index() + kLowTableSize, kHighTableSize},
   };
+  bool written = true;
   for (const auto& part : parts) {
     uint32_t count = 0;
-    if (accessor_.Write(file, part.data, part.length, &count) != kOk) break;
+    if (accessor_.Write(file, part.data, part.length, &count) != kOk) {
+      written = false;
+      break;
+    }
   }
-  accessor_.Close(file);
+  bool closed = accessor_.Close(file) == kOk;
+  return written && closed;
 }
 
 short StoreClient::ReadHeader(FileHandle file) {

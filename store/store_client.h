@@ -37,8 +37,8 @@ class StoreClient {
   bool MakeSiblingTempFile(const char* path, char* out);
 
   // Lays out an empty version-2 phone book at path, replacing any file there, using the store's
-  // buffers. Its outcome is not examined by the caller: a following open tells.
-  void LayOutNewFile(const char* path);
+  // buffers. False, with the file layer's pair, when the file could not be written completely.
+  bool LayOutNewFile(const char* path);
   // Reads the fixed part from file into the store's buffers and sets the format version,
   // probing version-2 and -3 files for the version-1 layout. 0, or -1: a read failure keeps the
   // file layer's pair; a magic that does not match the version records none.
