@@ -1,0 +1,41 @@
+// Texts inside stored records: bounded decoding of one string, the main string decoder shared by
+// personal entry and group records, and copying texts into and out of host fields.
+#ifndef TELBOOK_RECORDS_RECORD_TEXT_H_
+#define TELBOOK_RECORDS_RECORD_TEXT_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace telbook {
+
+// The text that starts at `offset` of a record of `length` bytes: its bytes up to the first zero
+// byte, or up to the record's end when there is none. An offset at or past the end gives an
+// empty text. The view points into the record.
+std::string_view TextAt(const uint8_t* record, size_t length, size_t offset);
+
+// The 16-bit value at `offset`, or 0 when its two bytes do not both lie inside the record.
+uint16_t U16At(const uint8_t* record, size_t length, size_t offset);
+// The byte at `offset`, or 0 when it lies outside the record.
+uint8_t U8At(const uint8_t* record, size_t length, size_t offset);
+
+// Main string n of a stored record: personal kinds (1 and 3) find its offset at 2 + 2n, groups
+// (kind 2) at 6 + 2n. False for any other kind (and for an empty record); the caller records
+// (1, 1) when it reports the failure.
+bool MainString(const uint8_t* record, size_t length, int n, std::string_view* text);
+
+// Copies a text into a host field of `capacity` bytes (capacity >= 1), cut to capacity - 1 bytes
+// and always terminated. Bytes after the terminator are left as they were.
+void CopyToField(char* field, size_t capacity, std::string_view text);
+
+// The text of a host field: up to its zero, but at most capacity - 1 bytes.
+std::string_view FieldText(const char* field, size_t capacity);
+
+// Appends a host field's text at *position of an encoding buffer, tab characters written as
+// spaces, followed by one zero byte; advances *position past the zero. The caller guarantees
+// room for capacity bytes at *position.
+void AppendFieldText(uint8_t* buffer, uint32_t* position, const char* field, size_t capacity);
+
+}  // namespace telbook
+
+#endif  // TELBOOK_RECORDS_RECORD_TEXT_H_
