@@ -1,0 +1,168 @@
+// Record loads and the decoding of personal entries and list items, by format version.
+// Every record is read into a block of exactly its length and released before returning.
+#include "records/record_reader.h"
+
+#include "browse/reading_class.h"
+#include "records/kojin_codec.h"
+#include "records/record_text.h"
+#include "store/file_accessor.h"
+#include "store/file_store.h"
+
+namespace telbook {
+
+namespace {
+// Format versions that carry extension strings and alternate destinations.
+constexpr uint16_t kExtensionVersion = 2;
+constexpr uint16_t kAltDestVersion = 3;
+
+template <size_t N>
+void Put(char (&field)[N], std::string_view text) {
+  CopyToField(field, N, text);
+}
+}  // namespace
+
+short RecordReader::Load(uint16_t record_number, uint16_t category, MemoryBlock* block,
+                         uint8_t** slot) {
+  block->Release();
+  uint8_t* s = nullptr;
+  if (lookup_.Lookup(record_number, &s) != kOk) return kFailed;
+  if (slot != nullptr) *slot = s;
+  if (!block->Obtain(store_->env(), Slot::length(s))) {
+    store_->RecordError(category, detail::kNoMemory);
+    return kFailed;
+  }
+  short status = client_.PositionedRead(store_->handle, block->data(), Slot::offset(s),
+                                        kPositionBegin, Slot::length(s));
+  if (status != kOk) block->Release();
+  return status;
+}
+
+short RecordReader::ReadKojin(uint16_t record_number, TL_Kojin* entry) {
+  if (!store_->is_open() || entry == nullptr) {
+    store_->RecordError(category::kReadKojin, detail::kOpenFailed);
+    return kFailed;
+  }
+  if (record_number < format::kFirstPersonal || record_number > format::kLastPersonal) {
+    store_->RecordError(category::kReadKojin, detail::kBadRecordNumber);
+    return kFailed;
+  }
+  MemoryBlock block;
+  uint8_t* slot = nullptr;
+  short status = Load(record_number, category::kReadKojin, &block, &slot);
+  if (status != kOk) return status;
+  KojinView view(block.data(), block.size());
+
+  entry->HostWord1 = view.host_word1();
+  entry->HostWord2 = view.host_word2();
+  entry->LineType = view.line_type();
+  entry->CommMode = view.comm_mode();
+  entry->HostByte1 = view.host_byte1();
+  entry->HostByte2 = view.host_byte2();
+  entry->RelayOutput = view.relay_output();
+  entry->Favourite = static_cast<uint8_t>(Slot::tab(slot) >> tab::kFavouriteShift);
+
+  for (int n = 0; n < kojin::kMainStrings; ++n) {
+    std::string_view text;
+    if (!view.Main(n, &text)) {
+      store_->RecordError(category::kTextField, detail::kWrongKind);
+      return kFailed;
+    }
+    size_t capacity = 0;
+    char* field = kojin::MainField(entry, n, &capacity);
+    CopyToField(field, capacity, text);
+  }
+
+  uint16_t version = store_->format_version;
+  if (version < kExtensionVersion) {
+    entry->AltDestFlag = 0;
+    Put(entry->SpeedDial, {});
+    Put(entry->FCode, {});
+    Put(entry->PCode, {});
+    return kOk;
+  }
+  Put(entry->FCode, view.Extension(kojin::kFCode));
+  Put(entry->PCode, view.Extension(kojin::kPCode));
+  Put(entry->SpeedDial, view.Extension(kojin::kSpeedDial));
+  entry->AltDestFlag = 0;
+  if (version >= kAltDestVersion) {
+    entry->AltDestFlag = view.AltDestFlag();
+    if (entry->AltDestFlag == kojin::kAltInForce) Put(entry->FaxNumber, view.AltDest());
+  }
+  return kOk;
+}
+
+short RecordReader::LoadChecked(uint16_t record_number, TL_ListItem* item, MemoryBlock* block) {
+  short status = Load(record_number, category::kListItem, block);
+  if (status != kOk) return status;
+  KojinView view(block->data(), block->size());
+  uint8_t expected = format::kKindPersonal;
+  if (record_number > format::kGroupBase) {
+    expected = format::kKindGroup;
+  } else if (store_->format_version >= kAltDestVersion) {
+    item->Kind = view.AltDestFlag();
+    if (item->Kind == kojin::kAltInForce) expected = format::kKindPersonalAltDest;
+  }
+  if (view.kind() != expected) {
+    block->Release();
+    store_->RecordError(category::kListItem, detail::kWrongKind);
+    return kFailed;
+  }
+  if (expected == format::kKindGroup) item->Kind = format::kKindGroup;
+  return kOk;
+}
+
+short RecordReader::ReadListItem(uint16_t record_number, TL_ListItem* item) {
+  MemoryBlock block;
+  short status = LoadChecked(record_number, item, &block);
+  if (status != kOk) return status;
+  KojinView view(block.data(), block.size());
+  // The kind was checked, so the main string decoder accepts the record.
+  std::string_view text;
+  item->RecordNumber = record_number;
+  view.Main(0, &text);
+  Put(item->Name, text);
+  view.Main(1, &text);
+  Put(item->Furigana, text);
+  if (view.kind() == format::kKindGroup) return kOk;
+
+  view.Main(2, &text);
+  Put(item->Affiliation, text);
+  view.Main(3, &text);
+  Put(item->FaxNumber, text);
+  view.Main(4, &text);
+  Put(item->Phone, text);
+  view.Main(5, &text);
+  Put(item->EMail, text);
+  view.Main(6, &text);
+  Put(item->Memo, text);
+
+  uint16_t version = store_->format_version;
+  if (version < kExtensionVersion) {
+    item->Kind = 0;
+    Put(item->SpeedDial, {});
+    return kOk;
+  }
+  Put(item->SpeedDial, view.Extension(kojin::kSpeedDial));
+  if (version < kAltDestVersion) {
+    item->Kind = 0;
+    return kOk;
+  }
+  item->Kind = view.AltDestFlag();
+  if (item->Kind == kojin::kAltInForce) Put(item->FaxNumber, view.AltDest());
+  return kOk;
+}
+
+short RecordReader::ReadReading(uint16_t record_number, TL_ListItem* item, uint8_t* slot) {
+  MemoryBlock block;
+  short status = LoadChecked(record_number, item, &block);
+  if (status != kOk) return status;
+  std::string_view reading;
+  MainString(block.data(), block.size(), 1, &reading);
+  item->RecordNumber = record_number;
+  Put(item->Furigana, reading);
+  uint8_t favourite_bits = Slot::tab(slot) & tab::kFavouriteMask;
+  slot[format::kSlotTabOffset] = static_cast<uint8_t>(favourite_bits | ClassifyReading(reading));
+  return kOk;
+}
+
+}  // namespace telbook

@@ -1,0 +1,56 @@
+// Reading stored records from the open phone book: loading one record by its record number,
+// the personal entry read of TL_readKojin, the list item read and its reading-only variant.
+#ifndef TELBOOK_RECORDS_RECORD_READER_H_
+#define TELBOOK_RECORDS_RECORD_READER_H_
+
+#include <cstdint>
+
+#include "interface/telbook.h"
+#include "platform/memory_block.h"
+#include "store/record_index.h"
+#include "store/store_client.h"
+
+namespace telbook {
+
+class FileStore;
+
+class RecordReader {
+ public:
+  explicit RecordReader(FileStore* store) : store_(store), client_(store), lookup_(store) {}
+  virtual ~RecordReader() = default;
+
+  // Loads the record of a record number into `block`, exactly the slot's length, read from the
+  // store's handle; the slot is written to *slot when slot is not null. 0; or -1 with the record
+  // index's pair for a number outside both ranges, (category, 4) when the block cannot be had or
+  // the slot's length is 0, and the file layer's status and pair when the read fails. On
+  // failure the block is empty.
+  short Load(uint16_t record_number, uint16_t category, MemoryBlock* block,
+             uint8_t** slot = nullptr);
+
+  // TL_readKojin: fills the entry from personal record 1 to 9999. -1 with (5, 16) when no phone
+  // book is open, (5, 5) for another number (entry untouched), (5, 4) when the record cannot be
+  // loaded, (1, 1) for a stored kind the decoder refuses. Texts are cut to their fields.
+  short ReadKojin(uint16_t record_number, TL_Kojin* entry);
+
+  // Fills a list item from a personal entry or group record. -1 with the load's pair (category
+  // 4), or (4, 1) when the stored kind is not the one the number and the alternate destination
+  // imply; the item is then untouched, except for its kind byte in a version-3 file.
+  short ReadListItem(uint16_t record_number, TL_ListItem* item);
+
+  // The rebuild's variant: checks the kind as ReadListItem does, stores the record number and
+  // the reading in the item, and sets the slot's reading class from that reading, keeping its
+  // favourite bits. On failure the slot is unchanged.
+  short ReadReading(uint16_t record_number, TL_ListItem* item, uint8_t* slot);
+
+ private:
+  // Loads a list item's record and checks its kind; sets the item's kind byte.
+  short LoadChecked(uint16_t record_number, TL_ListItem* item, MemoryBlock* block);
+
+  FileStore* store_;
+  StoreClient client_;
+  IndexLookup lookup_;
+};
+
+}  // namespace telbook
+
+#endif  // TELBOOK_RECORDS_RECORD_READER_H_
