@@ -14,6 +14,8 @@
 #include <cstdint>
 
 #include "platform/env.h"
+#include "platform/posix_registry.h"
+#include "platform/posix_env_test_helper.h"
 
 namespace telbook {
 
@@ -122,6 +124,16 @@ void SyncDirectoryOf(const char* path) {
   close(fd);
 }
 
+// The unique part of temporary names walks from a per-process start; names already taken are
+// skipped by the exclusive create, so the sequence only needs to make collisions rare.
+constexpr unsigned kUniqueStride = 0x9E37u;
+
+std::atomic<unsigned>& TempCounter() {
+  static std::atomic<unsigned> counter{static_cast<unsigned>(getpid()) * 2654435761u ^
+                                       static_cast<unsigned>(time(nullptr))};
+  return counter;
+}
+
 class PosixEnv final : public Env {
  public:
   FileHandle OpenFile(const char* path, OpenMode mode, OpenError* error) override {
@@ -202,6 +214,15 @@ class PosixEnv final : public Env {
     OpenError error;
     FileHandle source = OpenFile(from, OpenMode::kRead, &error);
     if (source == nullptr) return false;
+    // Copying a file onto itself would truncate it before a byte was read.
+    struct stat from_stat;
+    struct stat to_stat;
+    if (fstat(source->fd, &from_stat) != 0 ||
+        (stat(to, &to_stat) == 0 && to_stat.st_dev == from_stat.st_dev &&
+         to_stat.st_ino == from_stat.st_ino)) {
+      Close(source);
+      return false;
+    }
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW;
     flags |= fail_if_exists ? O_EXCL : O_TRUNC;
     int out = open(to, flags, 0600);
@@ -277,16 +298,21 @@ class PosixEnv final : public Env {
   void* AllocBlock(size_t size) override { return calloc(1, size); }
   void FreeBlock(void* block) override { free(block); }
 
-  KeyHandle OpenKey(const char*, bool) override { return nullptr; }
-  bool QueryValue(KeyHandle, const char*, void*, uint32_t, uint32_t*) override { return false; }
-  bool SetValue(KeyHandle, const char*, const void*, uint32_t) override { return false; }
-  void CloseKey(KeyHandle) override {}
+  KeyHandle OpenKey(const char* path, bool create) override {
+    return posix_registry::OpenKey(path, create);
+  }
+  bool QueryValue(KeyHandle key, const char* name, void* buffer, uint32_t capacity,
+                  uint32_t* length) override {
+    return posix_registry::QueryValue(key, name, buffer, capacity, length);
+  }
+  bool SetValue(KeyHandle key, const char* name, const void* data, uint32_t length) override {
+    return posix_registry::SetValue(key, name, data, length);
+  }
+  void CloseKey(KeyHandle key) override { posix_registry::CloseKey(key); }
 
  private:
   static unsigned NextUnique() {
-    static std::atomic<unsigned> counter{static_cast<unsigned>(getpid()) * 2654435761u ^
-                                         static_cast<unsigned>(time(nullptr))};
-    return counter.fetch_add(0x9E37u) ^ static_cast<unsigned>(getpid());
+    return TempCounter().fetch_add(kUniqueStride) ^ static_cast<unsigned>(getpid());
   }
 };
 
@@ -295,6 +321,10 @@ class PosixEnv final : public Env {
 Env* Env::Default() {
   static PosixEnv env;
   return &env;
+}
+
+void PosixEnvTestHelper::SetNextTempUnique(unsigned unique) {
+  TempCounter().store(unique ^ static_cast<unsigned>(getpid()));
 }
 
 }  // namespace telbook

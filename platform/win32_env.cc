@@ -59,7 +59,7 @@ class Win32Env final : public Env {
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       *error = GetLastError() == ERROR_SHARING_VIOLATION ? OpenError::kSharingViolation
-                                                          : OpenError::kOther;
+                                                         : OpenError::kOther;
       return nullptr;
     }
     *error = OpenError::kNone;
