@@ -1,0 +1,129 @@
+// Process plumbing of the end-to-end tests: fork, exec the tool, collect both streams.
+#include "tests/tool/tool_runner.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace telbook {
+namespace tooltest {
+
+Result RunTool(const std::vector<std::string>& args, const std::string& tmpdir) {
+  int out_pipe[2];
+  int err_pipe[2];
+  if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe");
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out_pipe[1], 1);
+    dup2(err_pipe[1], 2);
+    close(out_pipe[0]);
+    close(err_pipe[0]);
+    int null_in = open("/dev/null", O_RDONLY);
+    if (null_in >= 0) dup2(null_in, 0);
+    if (!tmpdir.empty()) setenv("TMPDIR", tmpdir.c_str(), 1);
+    std::vector<char*> argv;
+    std::string tool = TELBOOK_TOOL_PATH;
+    argv.push_back(&tool[0]);
+    std::vector<std::string> copy = args;
+    for (std::string& a : copy) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    execv(tool.c_str(), argv.data());
+    _exit(127);
+  }
+  close(out_pipe[1]);
+  close(err_pipe[1]);
+  Result run;
+  pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+  std::string* sinks[2] = {&run.out, &run.err};
+  int open_count = 2;
+  while (open_count > 0) {
+    if (poll(fds, 2, -1) < 0) break;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char buffer[4096];
+      ssize_t n = read(fds[i].fd, buffer, sizeof(buffer));
+      if (n <= 0) {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open_count;
+      } else {
+        sinks[i]->append(buffer, static_cast<size_t>(n));
+      }
+    }
+  }
+  int wstatus = 0;
+  waitpid(pid, &wstatus, 0);
+  run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+  return run;
+}
+
+Scratch::Scratch() {
+  const char* tmp = getenv("TMPDIR");
+  std::string pattern = std::string(tmp != nullptr && tmp[0] ? tmp : "/tmp") + "/tooltest-XXXXXX";
+  if (mkdtemp(&pattern[0]) == nullptr) throw std::runtime_error("mkdtemp");
+  path_ = pattern;
+}
+
+static void RemoveTree(const std::string& path) {
+  DIR* d = opendir(path.c_str());
+  if (d != nullptr) {
+    while (dirent* e = readdir(d)) {
+      std::string name = e->d_name;
+      if (name == "." || name == "..") continue;
+      std::string full = path + "/" + name;
+      struct stat st;
+      if (lstat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        RemoveTree(full);
+      } else {
+        unlink(full.c_str());
+      }
+    }
+    closedir(d);
+  }
+  rmdir(path.c_str());
+}
+
+Scratch::~Scratch() { RemoveTree(path_); }
+
+std::vector<std::string> Scratch::List() const {
+  std::vector<std::string> names;
+  DIR* d = opendir(path_.c_str());
+  if (d == nullptr) return names;
+  while (dirent* e = readdir(d)) {
+    std::string name = e->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(d);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+}  // namespace tooltest
+}  // namespace telbook

@@ -1,0 +1,125 @@
+// Opening, saving and closing a phone book through the library's interface only; the reasons of
+// failures come from the error pair, refined by a look at the file where the pair says nothing.
+#include "tools/book.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "tools/error_words.h"
+#include "tools/tool_error.h"
+
+namespace telbook {
+namespace tool {
+namespace {
+
+std::string PairOf(TL_FaxUtl* session) {
+  unsigned short category = 0;
+  unsigned short detail = 0;
+  TL_getErrorInfo(session, &category, &detail);
+  return PairWords(category, detail);
+}
+
+// Why a file that exists is no phone book, from its first bytes; empty when its start looks
+// like one.
+std::string LookAtStart(const std::string& path) {
+  FILE* f = fopen(path.c_str(), "rb");
+  if (f == nullptr) return std::string("cannot be read: ") + strerror(errno);
+  unsigned char head[8] = {};
+  size_t n = fread(head, 1, sizeof(head), f);
+  fclose(f);
+  if (n == 0) return "the file is empty: not a phone book";
+  if (n < sizeof(head) || (memcmp(head, "KVTL", 4) != 0 && memcmp(head, "KVPL", 4) != 0)) {
+    return "not a phone book (it does not begin with KVTL or KVPL)";
+  }
+  if (memcmp(head, "KVPL", 4) == 0 && !(head[4] == '0' && head[5] == '3')) {
+    return "not a phone book: its magic KVPL does not match its version text";
+  }
+  if (memcmp(head, "KVTL", 4) == 0 && head[4] == '0' && head[5] == '3') {
+    return "not a phone book: its magic KVTL does not match its version text";
+  }
+  return std::string();
+}
+
+}  // namespace
+
+int64_t FileSize(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
+Book::Book(const std::string& path, Mode mode) : path_(path) {
+  session_ = TL_CreateFaxUtl();
+  if (session_ == nullptr) throw ToolError(kExitBook, path, "out of memory for a session");
+  if (mode == Mode::kCreate) {
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0) {
+      TL_DestroyFaxUtl(session_);
+      throw ToolError(kExitBook, path, "a file of this name exists already; not replaced");
+    }
+  }
+  short status = mode == Mode::kCreate ? TL_createDataBase(session_, path.c_str())
+                                       : TL_openDataBase(session_, path.c_str());
+  if (status != 0) {
+    std::string reason = mode == Mode::kCreate ? "cannot create the phone book: " + PairOf(session_)
+                                               : OpenFailureReason(status);
+    TL_DestroyFaxUtl(session_);
+    session_ = nullptr;
+    throw ToolError(status == -2 ? kExitInUse : kExitBook, path, reason);
+  }
+  open_ = true;
+}
+
+std::string Book::OpenFailureReason(short status) const {
+  if (status == -2) return "the phone book is in use by another program";
+  struct stat st;
+  if (stat(path_.c_str(), &st) != 0) return std::string("cannot open: ") + strerror(errno);
+  if (S_ISDIR(st.st_mode)) return "cannot open: it is a directory";
+  std::string start = LookAtStart(path_);
+  if (!start.empty()) return start;
+  return "cannot open the phone book: " + PairOf(session_);
+}
+
+Book::~Book() {
+  if (session_ == nullptr) return;
+  if (open_) TL_closeDataBase(session_, 1);
+  TL_DestroyFaxUtl(session_);
+}
+
+void Book::Check(short status, const std::string& what) const {
+  if (status != 0) Fail(what);
+}
+
+void Book::Fail(const std::string& what) const {
+  throw ToolError(kExitBook, path_, what + ": " + PairOf(session_));
+}
+
+void Book::Save() {
+  short status = TL_closeDataBase(session_, 0);
+  if (status != 0) {
+    // The library keeps the session open on its working copy after a failed save.
+    std::string reason = "cannot save the phone book: " + PairOf(session_);
+    throw ToolError(kExitBook, path_, reason + "; the file is unchanged");
+  }
+  open_ = false;
+}
+
+uint16_t Book::personal_count() const {
+  unsigned short personal = 0;
+  unsigned short groups = 0;
+  Check(TL_readDataCount(session_, &personal, &groups), "cannot count the records");
+  return personal;
+}
+
+uint16_t Book::group_count() const {
+  unsigned short personal = 0;
+  unsigned short groups = 0;
+  Check(TL_readDataCount(session_, &personal, &groups), "cannot count the records");
+  return groups;
+}
+
+}  // namespace tool
+}  // namespace telbook

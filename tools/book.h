@@ -1,0 +1,55 @@
+// An open phone book as the tool holds it: one library session, the book's path, and the turn of
+// every failed call into a ToolError naming the file and the reason in words.
+#ifndef TELBOOK_TOOLS_BOOK_H_
+#define TELBOOK_TOOLS_BOOK_H_
+
+#include <cstdint>
+#include <string>
+
+#include "telbook.h"
+
+namespace telbook {
+namespace tool {
+
+class Book {
+ public:
+  enum class Mode { kOpen, kCreate };
+
+  // Opens or creates the phone book at path; throws ToolError (kExitBook, kExitInUse) with the
+  // reason when the library refuses.
+  Book(const std::string& path, Mode mode);
+  // Closes without saving: a command that failed leaves the file as it was.
+  ~Book();
+  Book(const Book&) = delete;
+  Book& operator=(const Book&) = delete;
+
+  TL_FaxUtl* session() const { return session_; }
+  const std::string& path() const { return path_; }
+
+  // Throws ToolError(kExitBook) "<what>: <the error pair in words>" for a status other than 0.
+  void Check(short status, const std::string& what) const;
+  [[noreturn]] void Fail(const std::string& what) const;
+
+  // Saves the changes through the library and closes; on failure throws, and the file is then
+  // as it was before the command.
+  void Save();
+
+  uint16_t personal_count() const;
+  uint16_t group_count() const;
+  int version() const { return TL_getFileVersion(session_); }
+
+ private:
+  std::string OpenFailureReason(short status) const;
+
+  TL_FaxUtl* session_ = nullptr;
+  std::string path_;
+  bool open_ = false;
+};
+
+// Size of a file in bytes, -1 when it cannot be had.
+int64_t FileSize(const std::string& path);
+
+}  // namespace tool
+}  // namespace telbook
+
+#endif  // TELBOOK_TOOLS_BOOK_H_

@@ -1,0 +1,25 @@
+// The commands of the telbook tool. Each Add* function adds one subcommand to the command line;
+// when that subcommand is chosen, its callback stores the work to run in *action, which returns
+// the exit status and throws ToolError on failure.
+#ifndef TELBOOK_TOOLS_COMMANDS_H_
+#define TELBOOK_TOOLS_COMMANDS_H_
+
+#include <functional>
+
+namespace CLI {
+class App;
+}
+
+namespace telbook {
+namespace tool {
+
+using Action = std::function<int()>;
+
+void AddCreateCommand(CLI::App* app, Action* action);
+void AddInfoCommand(CLI::App* app, Action* action);
+void AddDemoCommand(CLI::App* app, Action* action);
+
+}  // namespace tool
+}  // namespace telbook
+
+#endif  // TELBOOK_TOOLS_COMMANDS_H_

@@ -1,0 +1,61 @@
+// Entry of the telbook command-line tool: the command line, the dispatch to one command, and the
+// turn of every failure into a message on standard error and a documented exit status.
+#include <clocale>
+#include <cstdio>
+#include <exception>
+#include <iostream>
+
+#include <CLI/CLI.hpp>
+
+#include "tools/commands.h"
+#include "tools/tool_error.h"
+
+namespace {
+
+constexpr char kFooter[] =
+    "Texts are UTF-8 on the command line and code page 932 in the phone book.\n"
+    "Exit status: 0 success; 1 check found faults, or search found nothing; 2 bad usage or\n"
+    "argument (a record number out of range among them); 3 the phone book could not be\n"
+    "created, opened, read, written or saved; 4 text that code page 932 cannot hold or that\n"
+    "does not fit its field; 5 the phone book is in use by another program; 6 another file\n"
+    "(export destination, import source) could not be used.";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace telbook::tool;
+  CLI::App app("telbook: keep, move and repair the phone books of the PC-fax front end.",
+               "telbook");
+  app.footer(kFooter);
+  app.require_subcommand(1);
+  app.fallthrough(false);
+  Action action;
+  AddDemoCommand(&app, &action);
+  AddCreateCommand(&app, &action);
+  AddInfoCommand(&app, &action);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    int code = app.exit(e);
+    return code == 0 ? kExitOk : kExitUsage;
+  }
+  try {
+    int status = action ? action() : kExitUsage;
+    std::cout.flush();
+    return status;
+  } catch (const ToolError& e) {
+    std::cout.flush();
+    if (e.file().empty()) {
+      std::cerr << "telbook: " << e.what() << "\n";
+    } else {
+      std::cerr << "telbook: " << e.file() << ": " << e.what() << "\n";
+    }
+    return e.status();
+  } catch (const std::bad_alloc&) {
+    std::cerr << "telbook: out of memory\n";
+    return kExitBook;
+  } catch (const std::exception& e) {
+    std::cerr << "telbook: " << e.what() << "\n";
+    return kExitBook;
+  }
+}

@@ -1,0 +1,94 @@
+// UTF-8 <-> code page 932 at the tool's edges, with the field capacities of the host structures,
+// and terminal column widths.
+#include "tools/text.h"
+
+#include <cstdint>
+
+#include "platform/cp932.h"
+#include "tools/tool_error.h"
+
+namespace telbook {
+namespace tool {
+namespace {
+
+// Decodes one UTF-8 character at s[i]; returns its length (1 for a stray byte).
+size_t Next(const std::string& s, size_t i, uint32_t* cp) {
+  uint8_t b = static_cast<uint8_t>(s[i]);
+  size_t n = b < 0x80             ? 1
+             : (b & 0xE0) == 0xC0 ? 2
+             : (b & 0xF0) == 0xE0 ? 3
+             : (b & 0xF8) == 0xF0 ? 4
+                                  : 1;
+  if (i + n > s.size()) n = 1;
+  *cp = n == 1 ? b : b & (0x7F >> n);
+  for (size_t k = 1; k < n; ++k) *cp = (*cp << 6) | (static_cast<uint8_t>(s[i + k]) & 0x3F);
+  return n;
+}
+
+bool Wide(uint32_t cp) {
+  return (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0x303E) ||
+         (cp >= 0x3041 && cp <= 0x33FF) || (cp >= 0x3400 && cp <= 0x4DBF) ||
+         (cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0xAC00 && cp <= 0xD7A3) ||
+         (cp >= 0xF900 && cp <= 0xFAFF) || (cp >= 0xFE30 && cp <= 0xFE4F) ||
+         (cp >= 0xFF00 && cp <= 0xFF60) || (cp >= 0xFFE0 && cp <= 0xFFE6) ||
+         (cp >= 0x20000 && cp <= 0x3FFFD);
+}
+
+}  // namespace
+
+std::string ToBook(const std::string& utf8, const std::string& what, size_t capacity) {
+  std::string out;
+  std::string bad;
+  if (!cp932::FromUtf8(utf8, &out, &bad)) {
+    throw ToolError(kExitText, "", what + ": code page 932 cannot hold " + bad);
+  }
+  if (out.size() + 1 > capacity) {
+    throw ToolError(kExitText, "",
+                    what + ": too long (" + std::to_string(out.size()) +
+                        " bytes in code page 932; the field holds " + std::to_string(capacity - 1) +
+                        ")");
+  }
+  return out;
+}
+
+std::string FromField(const char* field, size_t capacity) {
+  size_t n = 0;
+  while (n < capacity && field[n] != '\0') ++n;
+  return cp932::ToUtf8(std::string(field, n));
+}
+
+size_t DisplayWidth(const std::string& utf8) {
+  size_t width = 0;
+  for (size_t i = 0; i < utf8.size();) {
+    uint32_t cp;
+    i += Next(utf8, i, &cp);
+    width += Wide(cp) ? 2 : 1;
+  }
+  return width;
+}
+
+std::string Fit(const std::string& utf8, size_t width) {
+  std::string out;
+  size_t used = 0;
+  if (DisplayWidth(utf8) > width) {
+    for (size_t i = 0; i < utf8.size();) {
+      uint32_t cp;
+      size_t n = Next(utf8, i, &cp);
+      size_t w = Wide(cp) ? 2 : 1;
+      if (used + w + 1 > width) break;
+      out.append(utf8, i, n);
+      used += w;
+      i += n;
+    }
+    out += "\xE2\x80\xA6";  // …
+    used += 1;
+  } else {
+    out = utf8;
+    used = DisplayWidth(utf8);
+  }
+  if (used < width) out.append(width - used, ' ');
+  return out;
+}
+
+}  // namespace tool
+}  // namespace telbook
