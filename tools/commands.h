@@ -18,6 +18,7 @@ using Action = std::function<int()>;
 void AddCreateCommand(CLI::App* app, Action* action);
 void AddInfoCommand(CLI::App* app, Action* action);
 void AddDemoCommand(CLI::App* app, Action* action);
+void AddFavouritesCommand(CLI::App* app, Action* action);
 
 }  // namespace tool
 }  // namespace telbook

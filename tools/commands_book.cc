@@ -3,11 +3,13 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
 #include "tools/book.h"
 #include "tools/commands.h"
+#include "tools/favourites.h"
 #include "tools/tool_error.h"
 
 namespace telbook {
@@ -40,6 +42,10 @@ void AddInfoCommand(CLI::App* app, Action* action) {
       std::printf("entries      %u of 9999\n", book.personal_count());
       std::printf("groups       %u of 5000\n", book.group_count());
       std::printf("file size    %lld bytes\n", static_cast<long long>(FileSize(*path)));
+      std::vector<std::string> names = ReadFavouriteNames(book);
+      for (int k = 0; k < kFavouriteCount; ++k) {
+        std::printf("favourite %d  %s\n", k + 1, names[k].empty() ? "-" : names[k].c_str());
+      }
       return kExitOk;
     };
   });

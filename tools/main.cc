@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
   AddDemoCommand(&app, &action);
   AddCreateCommand(&app, &action);
   AddInfoCommand(&app, &action);
+  AddFavouritesCommand(&app, &action);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
