@@ -152,6 +152,40 @@ TL_EXPORT short TL_CALLEE TL_readDataCount(TL_FaxUtl* session, unsigned short* p
 
 /* ---- Settings ---- */
 
+/* Registry below HKEY_CURRENT_USER. TL_ReadFaxFileInfo resets every setting (the current search
+ * choices included) and loads the stored ones; returns 0. TL_WriteFaxFileInfo stores the view
+ * settings (its second argument is not read) and TL_WriteKeyWordInfo the keyword list under the
+ * given value name; both return 1 when the (last) value was stored, else 0. */
+TL_EXPORT int TL_CALLER TL_ReadFaxFileInfo(TL_FaxUtl* session, const char* keyword_value_name);
+TL_EXPORT int TL_CALLER TL_WriteFaxFileInfo(TL_FaxUtl* session, const void* unused);
+TL_EXPORT int TL_CALLER TL_WriteKeyWordInfo(TL_FaxUtl* session, const char* keyword_value_name);
+
+/* The settings record. Structures are copied whole; null pointers are ignored. */
+TL_EXPORT void TL_CALLER TL_IniInfoGetFileName(TL_FaxUtl* session, char* file_name);
+TL_EXPORT void TL_CALLER TL_IniInfoGetKeyWordInfo(TL_FaxUtl* session, TL_KeyWordInfo* out);
+TL_EXPORT void TL_CALLER TL_IniInfoSetKeyWordInfo(TL_FaxUtl* session, const TL_KeyWordInfo* in);
+TL_EXPORT void TL_CALLER TL_IniInfoSetFuriganaTab(TL_FaxUtl* session, int32_t value);
+TL_EXPORT void TL_CALLER TL_IniInfoGetFuriganaTab(TL_FaxUtl* session, int32_t* out);
+TL_EXPORT void TL_CALLER TL_IniInfoSetPhoneBookColumn(TL_FaxUtl* session,
+                                                      const TL_PhoneBookColumn* in);
+TL_EXPORT void TL_CALLER TL_IniInfoGetPhoneBookColumn(TL_FaxUtl* session, TL_PhoneBookColumn* out);
+TL_EXPORT void TL_CALLER TL_IniInfoSetPhoneBookSort(TL_FaxUtl* session, const TL_PhoneBookSort* in);
+TL_EXPORT void TL_CALLER TL_IniInfoGetPhoneBookSort(TL_FaxUtl* session, TL_PhoneBookSort* out);
+TL_EXPORT void TL_CALLER TL_IniInfoSetRecipentsColumn(TL_FaxUtl* session,
+                                                      const TL_RecipentsColumn* in);
+TL_EXPORT void TL_CALLER TL_IniInfoGetRecipentsColumn(TL_FaxUtl* session, TL_RecipentsColumn* out);
+TL_EXPORT void TL_CALLER TL_IniInfoSetSearchInfo(TL_FaxUtl* session, const TL_SearchInfo* in);
+TL_EXPORT void TL_CALLER TL_IniInfoGetSearchInfo(TL_FaxUtl* session, TL_SearchInfo* out);
+
+/* Current search choices, kept for the host and never stored. The keyword choice keeps only the
+ * low 16 bits of the value set. */
+TL_EXPORT void TL_CALLEE TL_IniInfoGetCurrSrchItem(TL_FaxUtl* session, unsigned short* out);
+TL_EXPORT void TL_CALLEE TL_IniInfoSetCurrSrchItem(TL_FaxUtl* session, unsigned short value);
+TL_EXPORT void TL_CALLEE TL_IniInfoGetCurrSrchKeyWord(TL_FaxUtl* session, unsigned short* out);
+TL_EXPORT void TL_CALLEE TL_IniInfoSetCurrSrchKeyWord(TL_FaxUtl* session, uint32_t value);
+TL_EXPORT void TL_CALLEE TL_IniInfoGetCurrSrchCondition(TL_FaxUtl* session, unsigned short* out);
+TL_EXPORT void TL_CALLEE TL_IniInfoSetCurrSrchCondition(TL_FaxUtl* session, unsigned short value);
+
 #ifdef __cplusplus
 }
 #endif
