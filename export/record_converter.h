@@ -3,14 +3,46 @@
 #ifndef TELBOOK_EXPORT_RECORD_CONVERTER_H_
 #define TELBOOK_EXPORT_RECORD_CONVERTER_H_
 
+#include <cstddef>
+#include <cstdint>
+
+#include "interface/telbook.h"
+#include "store/format.h"
+
 namespace telbook {
 
 class FileStore;
 
 class RecordConverter {
  public:
+  // Buffers handed to the conversions hold at least the longest record of their kind.
+  static constexpr size_t kKojinBufferSize = format::kMaxPersonalRecordSize;
+  static constexpr size_t kGroupBufferSize = format::kMaxGroupRecordSize;
+
   explicit RecordConverter(FileStore* store) : store_(store) {}
+  RecordConverter(const RecordConverter&) = delete;
+  RecordConverter& operator=(const RecordConverter&) = delete;
   virtual ~RecordConverter() = default;
+
+  // The first `length` bytes of buffer hold a stored personal entry record (the caller checked
+  // its kind); decoding never looks past them, whatever they hold. Re-encodes it in place as the
+  // record writer encodes an entry, repairing its texts first when repair is true, and returns
+  // the new length. 0 only when capacity is below kKojinBufferSize (the buffer is then untouched).
+  uint32_t ConvertKojin(uint8_t* buffer, size_t capacity, uint32_t length, bool repair) const;
+
+  // The same for a stored group record, capacity at least kGroupBufferSize. The fixed bytes and
+  // the first N member places stay; further places are dropped and the texts follow the members.
+  // A member count beyond the places the record holds, or beyond 9999, is cut to what is there.
+  uint32_t ConvertGroup(uint8_t* buffer, size_t capacity, uint32_t length, bool repair) const;
+
+  // The record repair's two rules, exposed for the text export and for tests.
+  // Drops the last byte of a zero-terminated text that ends in a lead byte left without trail.
+  static void DropDanglingLead(char* text, size_t capacity);
+  // An Affiliation of exactly 80 bytes whose byte 39 is a lead byte is cut to 79 bytes, then to
+  // 78 when byte 78 is a lead byte too.
+  static void CutAffiliation(char* text, size_t capacity);
+  static void RepairKojin(TL_Kojin* entry);
+  static void RepairGroup(TL_Group* entry);
 
  private:
   FileStore* store_;

@@ -3,14 +3,19 @@
 #ifndef TELBOOK_RECORDS_GROUP_READER_H_
 #define TELBOOK_RECORDS_GROUP_READER_H_
 
+#include "records/favourites.h"
+
 namespace telbook {
 
 class FileStore;
 
 class GroupReader {
  public:
-  explicit GroupReader(FileStore* store) : store_(store) {}
+  explicit GroupReader(FileStore* store) : favourites(store), store_(store) {}
   virtual ~GroupReader() = default;
+
+  // TL_readOkonomi and TL_writeOkonomi.
+  Favourites favourites;
 
  private:
   FileStore* store_;

@@ -1,0 +1,242 @@
+// The record conversion of stored personal entry and group records, with and without repair.
+#include "export/record_converter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "records/group_codec.h"
+#include "records/kojin_codec.h"
+#include "test_util.h"
+
+namespace telbook {
+namespace test {
+namespace {
+
+// A stored personal entry record of the older layout: no extension block, the thirteen main
+// strings back to back from offset 43.
+Bytes OldKojinRecord(const std::vector<std::string>& main) {
+  Bytes r(43, 0);
+  r[0] = 1;
+  PutU16(&r, 30, 0x1234);
+  PutU16(&r, 32, 0x5678);
+  r[34] = 2;
+  r[35] = 3;
+  r[36] = 4;
+  r[37] = 5;
+  r[38] = 6;
+  for (int n = 0; n < 13; ++n) {
+    PutU16(&r, 2 + 2 * n, static_cast<uint16_t>(r.size()));
+    std::string text = n < static_cast<int>(main.size()) ? main[n] : std::string();
+    r.insert(r.end(), text.begin(), text.end());
+    r.push_back(0);
+  }
+  return r;
+}
+
+struct Converted {
+  Bytes buffer;
+  uint32_t length = 0;
+};
+
+Converted RunKojin(const Bytes& record, bool repair) {
+  RecordConverter converter(nullptr);
+  Converted out;
+  out.buffer.assign(RecordConverter::kKojinBufferSize, 0xEE);
+  memcpy(out.buffer.data(), record.data(), record.size());
+  out.length = converter.ConvertKojin(out.buffer.data(), out.buffer.size(),
+                                      static_cast<uint32_t>(record.size()), repair);
+  return out;
+}
+
+std::string MainText(const Converted& c, int n) {
+  KojinView view(c.buffer.data(), c.length);
+  std::string_view text;
+  EXPECT_TRUE(view.Main(n, &text));
+  return std::string(text);
+}
+
+TEST(RecordConverterTest, OldPersonalRecordComesOutInTheWritersLayout) {
+  Converted c = RunKojin(OldKojinRecord({"Name\tA", "yomi", "Org", "0123"}), false);
+  ASSERT_GT(c.length, 57u);
+  // Exactly what the writer's encoder makes of the decoded entry.
+  TL_Kojin entry;
+  memset(&entry, 0, sizeof(entry));
+  strcpy(entry.Name, "Name A");
+  strcpy(entry.Furigana, "yomi");
+  strcpy(entry.Affiliation, "Org");
+  strcpy(entry.FaxNumber, "0123");
+  entry.HostWord1 = 0x1234;
+  entry.HostWord2 = 0x5678;
+  entry.LineType = 2;
+  entry.CommMode = 3;
+  entry.HostByte1 = 4;
+  entry.HostByte2 = 5;
+  entry.RelayOutput = 6;
+  Bytes expected(RecordConverter::kKojinBufferSize, 0);
+  uint32_t expected_length = EncodeKojin(entry, expected.data(), expected.size());
+  EXPECT_EQ(c.length, expected_length);
+  EXPECT_EQ(c.buffer, expected);
+  // No extension strings: the extension link stays 0.
+  EXPECT_EQ(GetU16(c.buffer, 28), 0);
+  EXPECT_EQ(MainText(c, 0), "Name A");
+}
+
+TEST(RecordConverterTest, ExtensionStringsAreCarriedOverAndAltDestDropped) {
+  TL_Kojin entry;
+  memset(&entry, 0, sizeof(entry));
+  strcpy(entry.Name, "N");
+  strcpy(entry.SpeedDial, "12");
+  strcpy(entry.FCode, "fc");
+  strcpy(entry.PCode, "pc");
+  Bytes record(RecordConverter::kKojinBufferSize, 0);
+  uint32_t length = EncodeKojin(entry, record.data(), record.size());
+  record.resize(length);
+  Converted c = RunKojin(record, true);
+  ASSERT_EQ(c.length, length);
+  KojinView view(c.buffer.data(), c.length);
+  EXPECT_EQ(view.Extension(0), "12");
+  EXPECT_EQ(view.Extension(1), "fc");
+  EXPECT_EQ(view.Extension(2), "pc");
+  EXPECT_EQ(GetU16(c.buffer, 28), 43);
+}
+
+TEST(RecordConverterTest, DamagedPersonalRecordsStayInsideTheirLength) {
+  // Offsets past the end, and a last text without its zero: the bytes after the record in the
+  // buffer (0xEE) must never be taken.
+  Bytes r = OldKojinRecord({"abc"});
+  PutU16(&r, 2 + 2 * 1, 5000);
+  r.push_back('x');
+  r.push_back('y');  // no terminator
+  PutU16(&r, 2 + 2 * 12, static_cast<uint16_t>(r.size() - 2));
+  Converted c = RunKojin(r, true);
+  ASSERT_GT(c.length, 0u);
+  EXPECT_EQ(MainText(c, 0), "abc");
+  EXPECT_EQ(MainText(c, 1), "");
+  EXPECT_EQ(MainText(c, 12), "xy");
+  // A record of just its kind byte converts to an empty entry.
+  Converted tiny = RunKojin(Bytes{1}, true);
+  EXPECT_EQ(tiny.buffer[0], 1);
+  EXPECT_EQ(MainText(tiny, 0), "");
+  // Too small a buffer: refused, nothing touched.
+  Bytes small(100, 0x11);
+  EXPECT_EQ(RecordConverter(nullptr).ConvertKojin(small.data(), small.size(), 50, false), 0u);
+  EXPECT_EQ(small, Bytes(100, 0x11));
+}
+
+TEST(RecordConverterTest, RepairDropsDanglingLeadBytesOfChosenTexts) {
+  const std::string lone = "AB\x82";
+  const std::string whole = "A\x82\xA0";
+  // Name, Furigana, Affiliation, FaxNumber, Phone, EMail, Memo.
+  Bytes r = OldKojinRecord({lone, lone, lone, lone, lone, lone, lone, lone});
+  Converted repaired = RunKojin(r, true);
+  for (int n : {0, 1, 2, 4, 5, 6}) EXPECT_EQ(MainText(repaired, n), "AB") << n;
+  EXPECT_EQ(MainText(repaired, 3), lone);  // FaxNumber is not repaired
+  EXPECT_EQ(MainText(repaired, 7), lone);  // nor BoxNumber
+  Converted kept = RunKojin(r, false);
+  for (int n = 0; n < 8; ++n) EXPECT_EQ(MainText(kept, n), lone) << n;
+  // A complete double-byte character stays; so does a lead byte followed by a non-trail byte
+  // and then a trail byte.
+  EXPECT_EQ(MainText(RunKojin(OldKojinRecord({whole}), true), 0), whole);
+  EXPECT_EQ(MainText(RunKojin(OldKojinRecord({"\x82\x20\x40"}), true), 0), "\x82\x20\x40");
+  EXPECT_EQ(MainText(RunKojin(OldKojinRecord({"\x82\x20"}), true), 0), "\x82");
+}
+
+TEST(RecordConverterTest, RepairCutsAnEightyByteAffiliation) {
+  std::string eighty(80, 'a');
+  eighty[39] = '\x82';
+  eighty[40] = '\xA0';
+  Converted c = RunKojin(OldKojinRecord({"n", "f", eighty}), true);
+  EXPECT_EQ(MainText(c, 2), eighty.substr(0, 79));
+  std::string both = eighty;
+  both[78] = '\x82';
+  both[79] = '\xA0';
+  c = RunKojin(OldKojinRecord({"n", "f", both}), true);
+  EXPECT_EQ(MainText(c, 2), both.substr(0, 78));
+  std::string seventy_nine = eighty.substr(0, 79);
+  c = RunKojin(OldKojinRecord({"n", "f", seventy_nine}), true);
+  EXPECT_EQ(MainText(c, 2), seventy_nine);
+  c = RunKojin(OldKojinRecord({"n", "f", both}), false);
+  EXPECT_EQ(MainText(c, 2), both);
+}
+
+Bytes GroupRecord(const std::vector<uint16_t>& places, uint16_t n, const std::string& name,
+                  const std::string& furigana) {
+  Bytes r(16, 0);
+  r[0] = 2;
+  PutU16(&r, 2, 0xAAAA);
+  PutU16(&r, 4, 0xBBBB);
+  PutU16(&r, 10, 0x0C0D);  // reserved, carried over
+  PutU16(&r, 12, n);
+  PutU16(&r, 14, static_cast<uint16_t>(places.size() - n));
+  for (uint16_t p : places) {
+    r.push_back(static_cast<uint8_t>(p));
+    r.push_back(static_cast<uint8_t>(p >> 8));
+  }
+  PutU16(&r, 6, static_cast<uint16_t>(r.size()));
+  r.insert(r.end(), name.begin(), name.end());
+  r.push_back(0);
+  PutU16(&r, 8, static_cast<uint16_t>(r.size()));
+  r.insert(r.end(), furigana.begin(), furigana.end());
+  r.push_back(0);
+  return r;
+}
+
+Converted RunGroup(const Bytes& record, bool repair, size_t length = SIZE_MAX) {
+  Converted out;
+  out.buffer.assign(RecordConverter::kGroupBufferSize, 0xEE);
+  memcpy(out.buffer.data(), record.data(), record.size());
+  if (length == SIZE_MAX) length = record.size();
+  out.length = RecordConverter(nullptr).ConvertGroup(out.buffer.data(), out.buffer.size(),
+                                                     static_cast<uint32_t>(length), repair);
+  return out;
+}
+
+TEST(RecordConverterTest, GroupDropsExtraPlacesAndMovesTexts) {
+  Converted c = RunGroup(GroupRecord({1, 2, 3, 77, 88}, 3, "Grp\tX", "gg"), false);
+  // 16 + 2*3 + "Grp X" + "gg" + 2 terminators.
+  ASSERT_EQ(c.length, 16u + 6 + 5 + 2 + 2);
+  EXPECT_EQ(c.buffer[0], 2);
+  EXPECT_EQ(GetU16(c.buffer, 2), 0xAAAA);
+  EXPECT_EQ(GetU16(c.buffer, 4), 0xBBBB);
+  EXPECT_EQ(GetU16(c.buffer, 10), 0x0C0D);
+  EXPECT_EQ(GetU16(c.buffer, 12), 3);
+  EXPECT_EQ(GetU16(c.buffer, 14), 0);
+  EXPECT_EQ(GetU16(c.buffer, 16), 1);
+  EXPECT_EQ(GetU16(c.buffer, 20), 3);
+  EXPECT_EQ(GetU16(c.buffer, 6), 22);
+  EXPECT_EQ(GetU16(c.buffer, 8), 28);
+  EXPECT_EQ(0, memcmp(c.buffer.data() + 22, "Grp X\0gg\0", 9));
+  for (size_t i = c.length; i < c.buffer.size(); ++i) ASSERT_EQ(c.buffer[i], 0) << i;
+}
+
+TEST(RecordConverterTest, GroupRepairAndMemberCountBeyondTheRecord) {
+  Converted c = RunGroup(GroupRecord({5}, 1, "G\x82", "\x9F"), true);
+  GroupView view(c.buffer.data(), c.length);
+  std::string_view text;
+  ASSERT_TRUE(view.Text(0, &text));
+  EXPECT_EQ(text, "G");
+  ASSERT_TRUE(view.Text(1, &text));
+  EXPECT_EQ(text, "");
+  c = RunGroup(GroupRecord({5}, 1, "G\x82", "\x9F"), false);
+  view = GroupView(c.buffer.data(), c.length);
+  ASSERT_TRUE(view.Text(0, &text));
+  EXPECT_EQ(text, "G\x82");
+
+  // N says 60000 but the record holds two places: only those two are members.
+  Bytes r = GroupRecord({7, 8}, 2, "", "");
+  PutU16(&r, 12, 60000);
+  PutU16(&r, 14, 0);
+  r.resize(20);  // the texts are cut off
+  c = RunGroup(r, true);
+  EXPECT_EQ(GetU16(c.buffer, 12), 2);
+  EXPECT_EQ(GetU16(c.buffer, 16), 7);
+  EXPECT_EQ(GetU16(c.buffer, 18), 8);
+  EXPECT_EQ(c.length, 16u + 4 + 2);
+}
+
+}  // namespace
+}  // namespace test
+}  // namespace telbook
