@@ -5,28 +5,81 @@
 
 #include <cstdint>
 
-#include "store/record_index.h"
-#include "store/store_client.h"
+#include "interface/telbook.h"
+#include "records/record_reader.h"
 
 namespace telbook {
 
 class FileStore;
 
+// One slot of the personal table (index 0 to 9998) or of the used part of the group table
+// (index 0 to 4999), or none. Scans run through the personal table, then the group table.
+struct SlotRef {
+  enum Table : uint8_t { kPersonal, kGroup, kNone };
+  Table table = kPersonal;
+  uint16_t index = 0;
+
+  bool none() const { return table == kNone; }
+  // The record number of the slot (slot index + 1, or + 16385 for groups); 0 for none.
+  uint16_t record_number() const;
+  // Moves one slot on: past the last personal slot to group slot 0, past the last group slot
+  // to none.
+  void Advance();
+};
+
 class TabBrowser {
  public:
-  explicit TabBrowser(FileStore* store) : store_(store), client_(store), lookup_(store) {}
+  explicit TabBrowser(FileStore* store) : store_(store), reader_(store) {}
   virtual ~TabBrowser() = default;
+
+  // TL_openTag: counts the tab's records. -1 with (8, 16) when no phone book is open, (8, 9)
+  // while a tab is open (which stays open), (2, 2) for a code that selects no tab.
+  short OpenTag(uint8_t code);
+  // TL_closeTag: always 0.
+  short CloseTag() {
+    CloseTab();
+    return kOk;
+  }
+  // TL_readTagWeightCount: the count of the open tab. -1 with (7, 16) with no phone book,
+  // (7, 8) with no tab open, (7, 7) for another code; the count is then written as 0.
+  short ReadTagWeightCount(uint8_t code, uint16_t* count);
+  // TL_readTagData: the next record of the open tab into the list item. -1 with (6, 16) with no
+  // phone book, (6, 8) with no tab open, (6, 7) for another code, (6, 6) when the tab is
+  // exhausted, or the list item read's pair. A record that cannot be read is passed over: it
+  // counts as handed out and the next call moves on to the following record. 0 without
+  // touching the item when the scan runs out early (records left the tab after it opened).
+  short ReadTagData(uint8_t code, TL_ListItem* item);
+  // TL_readKojin.
+  short ReadKojin(uint16_t record_number, TL_Kojin* entry) {
+    return reader_.ReadKojin(record_number, entry);
+  }
 
   // Forgets the open tab, if any.
   void CloseTab() { tab_open_ = false; }
-  // Re-derives the reading class of every record filed under the other class.
-  void RebuildOtherClass() {}
+  // Re-derives the reading class of every record filed under the other class from its stored
+  // reading. A record whose kind does not fit its number keeps its tab code, and leaves (4, 1)
+  // recorded. Leaves no tab open.
+  void RebuildOtherClass();
+
+  // The first used slot at or after *ref whose tab code matches (code & mask) == value; with
+  // `any` every used slot matches. On none, *ref becomes none and false is returned.
+  bool FindNext(uint8_t mask, uint8_t value, bool any, SlotRef* ref) const;
+  // The slot a reference designates, null for none or no phone book open.
+  uint8_t* SlotAt(const SlotRef& ref) const;
 
  private:
+  // Counts the used slots that match, over all personal slots then the used group slots.
+  uint16_t Count(uint8_t mask, uint8_t value) const;
+
   FileStore* store_;
-  StoreClient client_;
-  IndexLookup lookup_;
+  RecordReader reader_;
   bool tab_open_ = false;
+  uint8_t code_ = 0;
+  uint8_t mask_ = 0;
+  uint8_t value_ = 0;
+  uint16_t count_ = 0;
+  uint16_t delivered_ = 0;
+  SlotRef resume_;
 };
 
 }  // namespace telbook

@@ -146,12 +146,43 @@ TL_EXPORT short TL_CALLEE TL_readDataCount(TL_FaxUtl* session, unsigned short* p
 
 /* ---- Records ---- */
 
-/* Favourite category names, in 16-byte places: index 0 for all of them (five places, 80 bytes),
- * 1 to 5 for one. Only the low 16 bits of index count. */
-TL_EXPORT short TL_CALLEE TL_readOkonomi(TL_FaxUtl* session, int index, char* names);
-TL_EXPORT short TL_CALLEE TL_writeOkonomi(TL_FaxUtl* session, int index, const char* names);
+/* Personal entries 1 to 9999 and groups 16385 to 21384 (groups 21385 to 26383 are read only).
+ * Texts handed out are cut to their fields and always terminated. */
+TL_EXPORT short TL_CALLEE TL_readKojin(TL_FaxUtl* session, TL_Kojin* entry,
+                                       unsigned short record_number);
+/* *record_number 0 adds an entry under the lowest free number; the number used comes back.
+ * host_value is accepted and ignored. Returns 5 when the phone book holds 9999 entries. */
+TL_EXPORT short TL_CALLEE TL_writeKojin(TL_FaxUtl* session, const TL_Kojin* entry,
+                                        unsigned short* record_number, unsigned short host_value);
+/* One group is loaded at a time; a later write to it is seen after it is opened again. */
+TL_EXPORT short TL_CALLEE TL_openGroup(TL_FaxUtl* session, unsigned short record_number);
+TL_EXPORT short TL_CALLEE TL_closeGroup(TL_FaxUtl* session);
+TL_EXPORT short TL_CALLEE TL_readGroupData(TL_FaxUtl* session, TL_Group* group);
+TL_EXPORT short TL_CALLEE TL_readGroupMember(TL_FaxUtl* session, TL_ListItem* item);
+/* Stores member_count record numbers from members (at most 9999). Returns 5 when no group
+ * number is free. */
+TL_EXPORT short TL_CALLEE TL_writeGroup(TL_FaxUtl* session, const TL_Group* group,
+                                        unsigned short* record_number,
+                                        unsigned short member_count,
+                                        const unsigned short* members);
 
 /* ---- Index tabs and search ---- */
+
+/* Tab codes: 0x01 to 0x0B a reading class (0x0A the わ row with ー, 0x0B every other initial),
+ * 0x10 to 0x50 a favourite category. Only the low byte of tab_code counts. */
+TL_EXPORT short TL_CALLEE TL_openTag(TL_FaxUtl* session, int tab_code);
+TL_EXPORT short TL_CALLEE TL_closeTag(TL_FaxUtl* session);
+TL_EXPORT short TL_CALLEE TL_readTagWeightCount(TL_FaxUtl* session, int tab_code,
+                                                unsigned short* count);
+TL_EXPORT short TL_CALLEE TL_readTagData(TL_FaxUtl* session, int tab_code, TL_ListItem* item);
+
+/* The search walk: every record once, personal entries in number order, then groups.
+ * TL_beginSRCH writes the number of records announced; TL_readSrchData fills the next one.
+ * Both return -1 without an error pair while a walk runs (begin), before begin or after the last
+ * record (read), and with no phone book open. TL_endSRCH always returns 0. */
+TL_EXPORT short TL_CALLEE TL_beginSRCH(TL_FaxUtl* session, unsigned short* count);
+TL_EXPORT short TL_CALLEE TL_readSrchData(TL_FaxUtl* session, TL_ListItem* item);
+TL_EXPORT short TL_CALLEE TL_endSRCH(TL_FaxUtl* session);
 
 /* ---- Export ---- */
 

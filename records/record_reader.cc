@@ -38,8 +38,12 @@ short RecordReader::Load(uint16_t record_number, uint16_t category, MemoryBlock*
 }
 
 short RecordReader::ReadKojin(uint16_t record_number, TL_Kojin* entry) {
-  if (!store_->is_open() || entry == nullptr) {
+  if (!store_->is_open()) {
     store_->RecordError(category::kReadKojin, detail::kOpenFailed);
+    return kFailed;
+  }
+  if (entry == nullptr) {
+    store_->RecordError(category::kReadKojin, detail::kNoCountPlace);
     return kFailed;
   }
   if (record_number < format::kFirstPersonal || record_number > format::kLastPersonal) {

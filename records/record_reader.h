@@ -28,8 +28,9 @@ class RecordReader {
              uint8_t** slot = nullptr);
 
   // TL_readKojin: fills the entry from personal record 1 to 9999. -1 with (5, 16) when no phone
-  // book is open, (5, 5) for another number (entry untouched), (5, 4) when the record cannot be
-  // loaded, (1, 1) for a stored kind the decoder refuses. Texts are cut to their fields.
+  // book is open, (5, 18) for a null entry, (5, 5) for another number (entry untouched), (5, 4)
+  // when the record cannot be loaded, (1, 1) for a stored kind the decoder refuses. Texts are cut
+  // to their fields.
   short ReadKojin(uint16_t record_number, TL_Kojin* entry);
 
   // Fills a list item from a personal entry or group record. -1 with the load's pair (category
