@@ -146,6 +146,11 @@ TL_EXPORT short TL_CALLEE TL_readDataCount(TL_FaxUtl* session, unsigned short* p
 
 /* ---- Records ---- */
 
+/* Favourite category names, in 16-byte places: index 0 for all of them (five places, 80 bytes),
+ * 1 to 5 for one. Only the low 16 bits of index count. */
+TL_EXPORT short TL_CALLEE TL_readOkonomi(TL_FaxUtl* session, int index, char* names);
+TL_EXPORT short TL_CALLEE TL_writeOkonomi(TL_FaxUtl* session, int index, const char* names);
+
 /* Personal entries 1 to 9999 and groups 16385 to 21384 (groups 21385 to 26383 are read only).
  * Texts handed out are cut to their fields and always terminated. */
 TL_EXPORT short TL_CALLEE TL_readKojin(TL_FaxUtl* session, TL_Kojin* entry,

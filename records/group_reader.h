@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "interface/telbook.h"
+#include "records/favourites.h"
 #include "records/record_reader.h"
 
 namespace telbook {
@@ -14,7 +15,7 @@ class FileStore;
 
 class GroupReader {
  public:
-  explicit GroupReader(FileStore* store) : store_(store), reader_(store) {}
+  explicit GroupReader(FileStore* store) : favourites(store), store_(store), reader_(store) {}
   virtual ~GroupReader() = default;
 
   // TL_openGroup: loads a group into the store's group cursor, replacing any loaded one. -1 with
@@ -31,6 +32,9 @@ class GroupReader {
   short ReadGroupMember(TL_ListItem* item);
   // TL_closeGroup: always 0.
   short CloseGroup();
+
+  // TL_readOkonomi and TL_writeOkonomi.
+  Favourites favourites;
 
  private:
   FileStore* store_;
