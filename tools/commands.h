@@ -19,6 +19,11 @@ void AddCreateCommand(CLI::App* app, Action* action);
 void AddInfoCommand(CLI::App* app, Action* action);
 void AddDemoCommand(CLI::App* app, Action* action);
 void AddFavouritesCommand(CLI::App* app, Action* action);
+void AddListCommand(CLI::App* app, Action* action);
+void AddShowCommand(CLI::App* app, Action* action);
+void AddAddCommand(CLI::App* app, Action* action);
+void AddEditCommand(CLI::App* app, Action* action);
+void AddGroupCommand(CLI::App* app, Action* action);
 
 }  // namespace tool
 }  // namespace telbook

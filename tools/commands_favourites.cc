@@ -56,8 +56,9 @@ void AddFavouritesCommand(CLI::App* app, Action* action) {
   cmd->add_option("BOOK", o->path, "the phone book file")->required();
   auto* set = cmd->add_option("--set", o->category, "category to rename, 1 to 5 (with NAME)")
                   ->check(CLI::Range(1, kFavouriteCount));
-  cmd->add_option("NAME", o->name, "the new name (at most 16 bytes in code page 932, no spaces; "
-                                   "empty to clear)")
+  cmd->add_option("NAME", o->name,
+                  "the new name (at most 16 bytes in code page 932, no spaces; "
+                  "empty to clear)")
       ->needs(set);
   cmd->footer("The new name is saved at once; nothing changes on any error.");
   cmd->callback([action, o] {

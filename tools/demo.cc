@@ -9,11 +9,18 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
 #include "tools/book.h"
 #include "tools/commands.h"
+#include "tools/demo_data.h"
+#include "tools/display.h"
+#include "tools/favourites.h"
+#include "tools/records.h"
+#include "tools/text.h"
 #include "tools/tool_error.h"
 
 namespace telbook {
@@ -39,17 +46,91 @@ std::string DemoDirectory(const std::string& given) {
   return pattern;
 }
 
+// Writes the sample entries, groups and favourite names into the open book.
+void Fill(const Book& book) {
+  for (int k = 0; k < 3; ++k) WriteFavouriteName(book, k + 1, kSampleFavourites[k]);
+  std::vector<int> numbers;
+  for (size_t i = 0; i < kSampleEntryCount; ++i) {
+    const SampleEntry& e = kSampleEntries[i];
+    TL_Kojin entry{};
+    const std::pair<const char*, const char*> texts[] = {
+        {"name", e.name}, {"furigana", e.furigana},    {"affiliation", e.affiliation},
+        {"fax", e.fax},   {"phone", e.phone},          {"email", e.email},
+        {"memo", e.memo}, {"speed-dial", e.speed_dial}};
+    for (const auto& [key, value] : texts) SetText(&entry, *FindTextField(key), value);
+    entry.Favourite = static_cast<uint8_t>(e.favourite);
+    entry.LineType = static_cast<uint8_t>(e.line_type);
+    numbers.push_back(WriteEntry(book, entry, 0));
+  }
+  for (size_t i = 0; i < kSampleGroupCount; ++i) {
+    const SampleGroup& g = kSampleGroups[i];
+    TL_Group group{};
+    SetField(group.Name, ToBook(g.name, "group name", sizeof(group.Name)));
+    SetField(group.Furigana, ToBook(g.furigana, "group reading", sizeof(group.Furigana)));
+    group.Favourite = static_cast<uint8_t>(g.favourite);
+    std::vector<unsigned short> members;
+    for (int m : g.members) {
+      if (m == 0) break;
+      members.push_back(static_cast<unsigned short>(numbers[static_cast<size_t>(m - 1)]));
+    }
+    WriteGroup(book, group, members, 0);
+  }
+}
+
+void ShowTabs(const Book& book, const std::vector<std::string>& favourites) {
+  PrintHeading("Index tabs (reading rows, other initials, favourite categories)");
+  std::vector<Tab> tabs = Tabs(favourites);
+  std::string line;
+  int column = 0;
+  for (const Tab& tab : tabs) {
+    char code[8];
+    std::snprintf(code, sizeof(code), "0x%02X", tab.code);
+    std::string cell =
+        Fit(tab.label, 10) + " " + code + " " + Fit(std::to_string(TabCount(book, tab.code)), 3);
+    line += "  " + cell;
+    if (++column == 4 || &tab == &tabs.back()) {
+      while (!line.empty() && line.back() == ' ') line.pop_back();
+      std::printf("%s\n", line.c_str());
+      line.clear();
+      column = 0;
+    }
+  }
+}
+
 int RunDemo(const std::string& given) {
   std::string dir = DemoDirectory(given);
+  // The library's working copy and export files go below the demo's own directory.
   setenv("TMPDIR", dir.c_str(), 1);
   std::string path = dir + "/demo.tlb";
-  {
-    Book book(path, Book::Mode::kCreate);
-    book.Save();
-  }
-  Book book(path, Book::Mode::kOpen);
-  std::printf("Phone book %s: version %d, %u entries, %u groups\n", path.c_str(), book.version(),
-              book.personal_count(), book.group_count());
+  std::printf("telbook demo: a phone book of %zu entries and %zu groups in %s\n", kSampleEntryCount,
+              kSampleGroupCount, dir.c_str());
+
+  Book book(path, Book::Mode::kCreate);
+  Fill(book);
+  std::vector<std::string> favourites = ReadFavouriteNames(book);
+  std::printf("Phone book %s: format version %d, %u entries, %u groups\n", path.c_str(),
+              book.version(), book.personal_count(), book.group_count());
+
+  ShowTabs(book, favourites);
+
+  PrintHeading("Tab か (0x02): the records whose reading begins in the か row");
+  PrintListTable(TabRecords(book, 0x02));
+
+  PrintHeading("Tab 「" + favourites[0] + "」 (0x10): favourite category 1");
+  PrintListTable(TabRecords(book, 0x10));
+
+  PrintHeading("Entry 1 in full");
+  PrintEntry(1, ReadEntry(book, 1), favourites);
+
+  PrintHeading("Group 16386 with its members");
+  PrintGroup(ReadGroup(book, 16386), favourites);
+
+  book.Save();
+  PrintHeading("Files");
+  std::printf("  phone book   %s (%lld bytes)\n", path.c_str(),
+              static_cast<long long>(FileSize(path)));
+  std::printf("\nTry: telbook list %s --tab さ\n     telbook show %s 27 --json\n", path.c_str(),
+              path.c_str());
   return kExitOk;
 }
 

@@ -33,6 +33,11 @@ int main(int argc, char** argv) {
   AddDemoCommand(&app, &action);
   AddCreateCommand(&app, &action);
   AddInfoCommand(&app, &action);
+  AddListCommand(&app, &action);
+  AddShowCommand(&app, &action);
+  AddAddCommand(&app, &action);
+  AddEditCommand(&app, &action);
+  AddGroupCommand(&app, &action);
   AddFavouritesCommand(&app, &action);
   try {
     app.parse(argc, argv);
