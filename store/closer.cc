@@ -1,4 +1,5 @@
 // TL_closeDataBase: save or drop, then release.
+// Once the saved file has replaced the phone book, nothing that follows can undo the save.
 #include "store/closer.h"
 
 #include "records/record_writer.h"
@@ -25,10 +26,21 @@ void Closer::Release() {
 }
 
 short Closer::Save() {
-  // The compaction arrives with the saving close; until then a changed phone book cannot be
-  // saved and stays open on its working copy.
-  store_->RecordError(category::kClose, detail::kRecordFailed);
-  return kFailed;
+  // The new file lies beside the phone book, so that it can replace it in one step: a rename
+  // across file systems is not atomic.
+  char compacted[kMaxPath];
+  bool saved =
+      client_.MakeSiblingTempFile(store_->path, compacted) && compaction_.Run(compacted) == kOk;
+  if (saved && !store_->env()->ReplaceFile(compacted, store_->path)) {
+    client_.Delete(compacted);
+    saved = false;
+  }
+  if (!saved) {
+    store_->RecordError(category::kClose, detail::kRecordFailed);
+    return kFailed;
+  }
+  Release();
+  return kOk;
 }
 
 }  // namespace telbook

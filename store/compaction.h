@@ -1,0 +1,53 @@
+// The compaction of a saving close: a complete version-2 phone book written from the in-memory
+// fixed part and every live record of the working copy, packed in slot order and re-encoded.
+#ifndef TELBOOK_STORE_COMPACTION_H_
+#define TELBOOK_STORE_COMPACTION_H_
+
+#include <cstdint>
+
+#include "platform/memory_block.h"
+#include "store/file_accessor.h"
+#include "store/record_index.h"
+#include "store/store_client.h"
+
+namespace telbook {
+
+class FileStore;
+class RecordConverter;
+
+class Compaction {
+ public:
+  explicit Compaction(FileStore* store)
+      : store_(store), client_(store), accessor_(store), lookup_(store) {}
+  Compaction(const Compaction&) = delete;
+  Compaction& operator=(const Compaction&) = delete;
+  virtual ~Compaction() = default;
+
+  void Wire(RecordConverter* converter) { converter_ = converter; }
+
+  // Writes the compacted phone book to path (replacing the empty file there), flushes it to the
+  // device and closes it: 0. The in-memory header, favourites and index tables and the working
+  // copy are only read, so every record reads as before whatever happens here. On failure: -1
+  // with (40, 4) no memory, (40, 5) no first slot, (15, 17) the file could not be created, or
+  // (40, 30) a record or a write failed; the file at path is deleted.
+  short Run(const char* path);
+
+ private:
+  // Steps that leave the output open; each records its pair and returns false on failure.
+  bool WriteFixedPart(FileHandle out, const uint8_t* header);
+  // Copies every used slot of one table (personal, or group slots 1 to 5000), counting them.
+  bool CopyTable(FileHandle out, bool personal, MemoryBlock* buffer, uint16_t* count);
+  // Writes group slots 5001 to 9999 as free, using buffer as scratch.
+  bool FreeUnusedGroupSlots(FileHandle out, MemoryBlock* buffer);
+  bool Fail(uint16_t detail);
+
+  FileStore* store_;
+  StoreClient client_;
+  FileAccessor accessor_;
+  IndexLookup lookup_;
+  RecordConverter* converter_ = nullptr;
+};
+
+}  // namespace telbook
+
+#endif  // TELBOOK_STORE_COMPACTION_H_
