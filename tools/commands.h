@@ -24,6 +24,7 @@ void AddShowCommand(CLI::App* app, Action* action);
 void AddAddCommand(CLI::App* app, Action* action);
 void AddEditCommand(CLI::App* app, Action* action);
 void AddGroupCommand(CLI::App* app, Action* action);
+void AddSearchCommand(CLI::App* app, Action* action);
 
 }  // namespace tool
 }  // namespace telbook

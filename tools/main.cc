@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
   AddAddCommand(&app, &action);
   AddEditCommand(&app, &action);
   AddGroupCommand(&app, &action);
+  AddSearchCommand(&app, &action);
   AddFavouritesCommand(&app, &action);
   try {
     app.parse(argc, argv);

@@ -2,7 +2,6 @@
 // library's interface; every refusal becomes a ToolError with the error pair in words.
 #include "tools/records.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -194,15 +193,22 @@ nlohmann::json GroupJson(const GroupRecord& g) {
 }
 
 std::vector<TL_ListItem> AllRecords(const Book& book) {
-  // Every record lies in exactly one reading-class tab.
+  TL_FaxUtl* s = book.session();
+  unsigned short count = 0;
+  TL_endSRCH(s);
+  if (TL_beginSRCH(s, &count) != 0) book.Fail("cannot walk the records");
   std::vector<TL_ListItem> items;
-  for (int code = 0x01; code <= 0x0B; ++code) {
-    std::vector<TL_ListItem> tab = TabRecords(book, code);
-    items.insert(items.end(), tab.begin(), tab.end());
+  for (unsigned i = 0; i < count; ++i) {
+    TL_ListItem item{};
+    if (TL_readSrchData(s, &item) != 0) {
+      TL_endSRCH(s);
+      book.Fail("cannot read record " + std::to_string(i + 1) + " of " + std::to_string(count));
+    }
+    // The walk ran out before the count the header announced: nothing was delivered.
+    if (item.RecordNumber == 0) break;
+    items.push_back(item);
   }
-  std::sort(items.begin(), items.end(), [](const TL_ListItem& a, const TL_ListItem& b) {
-    return a.RecordNumber < b.RecordNumber;
-  });
+  TL_endSRCH(s);
   return items;
 }
 
@@ -222,7 +228,7 @@ std::vector<TL_ListItem> TabRecords(const Book& book, int tab_code) {
       TL_closeTag(s);
       book.Fail("cannot read the tab's records");
     }
-    if (!items.empty() && items.back().RecordNumber == item.RecordNumber) break;  // ran out
+    if (item.RecordNumber == 0) break;  // records left the tab since it was opened
     items.push_back(item);
   }
   TL_closeTag(s);

@@ -1,0 +1,86 @@
+// `telbook search`: the host's search over the library's enumeration of every record, matching
+// folded texts so that kana, width and case differences do not matter.
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include "tools/book.h"
+#include "tools/commands.h"
+#include "tools/display.h"
+#include "tools/fold.h"
+#include "tools/records.h"
+#include "tools/text.h"
+#include "tools/tool_error.h"
+
+namespace telbook {
+namespace tool {
+namespace {
+
+// The texts of a list item a search looks at, by field name; groups have a name and reading.
+std::vector<std::pair<std::string, std::string>> SearchTexts(const TL_ListItem& item) {
+  std::vector<std::pair<std::string, std::string>> texts = {{"name", FromField(item.Name)},
+                                                            {"furigana", FromField(item.Furigana)}};
+  if (item.Kind != 2) {
+    texts.insert(texts.end(), {{"affiliation", FromField(item.Affiliation)},
+                               {"fax", FromField(item.FaxNumber)},
+                               {"phone", FromField(item.Phone)},
+                               {"email", FromField(item.EMail)},
+                               {"memo", FromField(item.Memo)}});
+  }
+  return texts;
+}
+
+}  // namespace
+
+void AddSearchCommand(CLI::App* app, Action* action) {
+  struct Options {
+    std::string path;
+    std::string text;
+    std::string field;
+    bool json = false;
+  };
+  auto o = std::make_shared<Options>();
+  CLI::App* cmd = app->add_subcommand(
+      "search",
+      "Find the entries and groups whose texts hold TEXT, ignoring hiragana/katakana, "
+      "half/full width and case.");
+  cmd->add_option("BOOK", o->path, "the phone book file")->required();
+  cmd->add_option("TEXT", o->text, "the text to look for")->required();
+  cmd->add_option("--field", o->field, "look in one field only")
+      ->check(CLI::IsMember({"name", "furigana", "affiliation", "fax", "phone", "email", "memo"}));
+  cmd->add_flag("--json", o->json, "print JSON");
+  cmd->footer("Exit status 1 when nothing matched.");
+  cmd->callback([action, o] {
+    *action = [o] {
+      Folder folder;
+      std::string needle = folder.Fold(o->text);
+      Book book(o->path, Book::Mode::kOpen);
+      std::vector<TL_ListItem> found;
+      for (const TL_ListItem& item : AllRecords(book)) {
+        for (const auto& [field, text] : SearchTexts(item)) {
+          if (!o->field.empty() && field != o->field) continue;
+          if (folder.Fold(text).find(needle) != std::string::npos) {
+            found.push_back(item);
+            break;
+          }
+        }
+      }
+      if (o->json) {
+        nlohmann::json j = nlohmann::json::array();
+        for (const TL_ListItem& item : found) j.push_back(ListItemJson(item));
+        std::cout << j.dump(2) << "\n";
+      } else if (!found.empty()) {
+        PrintListTable(found);
+      }
+      return found.empty() ? kExitFindings : kExitOk;
+    };
+  });
+}
+
+}  // namespace tool
+}  // namespace telbook
