@@ -25,6 +25,7 @@ void AddAddCommand(CLI::App* app, Action* action);
 void AddEditCommand(CLI::App* app, Action* action);
 void AddGroupCommand(CLI::App* app, Action* action);
 void AddSearchCommand(CLI::App* app, Action* action);
+void AddExportCommand(CLI::App* app, Action* action);
 
 }  // namespace tool
 }  // namespace telbook

@@ -97,6 +97,24 @@ void ShowTabs(const Book& book, const std::vector<std::string>& favourites) {
   }
 }
 
+std::vector<unsigned short> AllNumbers(const Book& book, bool groups) {
+  std::vector<unsigned short> numbers;
+  for (const TL_ListItem& item : AllRecords(book)) {
+    if ((item.Kind == 2) == groups) numbers.push_back(item.RecordNumber);
+  }
+  return numbers;
+}
+
+void Export(const Book& book, const std::string& dest, int format,
+            const std::vector<unsigned short>& entries, const std::vector<unsigned short>& groups) {
+  short empty_group = 0;
+  if (TL_writeSrchData(book.session(), entries.data(), static_cast<int>(entries.size()),
+                       groups.data(), static_cast<int>(groups.size()), format, dest.c_str(),
+                       &empty_group) != 0) {
+    book.Fail("cannot export to " + dest);
+  }
+}
+
 int RunDemo(const std::string& given) {
   std::string dir = DemoDirectory(given);
   // The library's working copy and export files go below the demo's own directory.
@@ -126,11 +144,24 @@ int RunDemo(const std::string& given) {
   PrintGroup(ReadGroup(book, 16386), favourites);
 
   book.Save();
+  Book saved(path, Book::Mode::kOpen);
+  std::string text = dir + "/demo.csv";
+  std::string subset = dir + "/subset.tlb";
+  Export(saved, text, 0, AllNumbers(saved, false), AllNumbers(saved, true));
+  // The subset of one group: the group and its members, under their own numbers.
+  Export(saved, subset, 1, {}, {16385});
+
   PrintHeading("Files");
-  std::printf("  phone book   %s (%lld bytes)\n", path.c_str(),
-              static_cast<long long>(FileSize(path)));
-  std::printf("\nTry: telbook list %s --tab さ\n     telbook show %s 27 --json\n", path.c_str(),
-              path.c_str());
+  for (const auto& [what, file] : {std::pair<const char*, std::string>{"phone book", path},
+                                   {"text export", text},
+                                   {"subset (group 16385)", subset}}) {
+    std::printf("  %s %s (%lld bytes)\n", Fit(what, 21).c_str(), file.c_str(),
+                static_cast<long long>(FileSize(file)));
+  }
+  std::printf(
+      "\nTry: telbook list %s --tab さ\n     telbook show %s 27 --json\n"
+      "     telbook search %s ｶﾄｳ\n     telbook list %s\n",
+      path.c_str(), path.c_str(), path.c_str(), subset.c_str());
   return kExitOk;
 }
 

@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
   AddEditCommand(&app, &action);
   AddGroupCommand(&app, &action);
   AddSearchCommand(&app, &action);
+  AddExportCommand(&app, &action);
   AddFavouritesCommand(&app, &action);
   try {
     app.parse(argc, argv);

@@ -33,6 +33,13 @@ TEST(DemoTool, GivenDirectoryHoldsAReadablePhoneBookAndNoStrayFiles) {
   EXPECT_EQ(tmp.List(), std::vector<std::string>{"here"});
   std::string book = dir + "/demo.tlb";
   ASSERT_TRUE(Exists(book));
+  // The phone book, its text export and its subset, and no temporary file of the library.
+  Result files = RunTool({"list", dir + "/subset.tlb", "--json"});
+  ASSERT_EQ(files.status, 0) << files.err;
+  EXPECT_EQ(nlohmann::json::parse(files.out).back()["number"], 16385);
+  std::string text = ReadAll(dir + "/demo.csv");
+  EXPECT_EQ(text.substr(0, 3), "K1,");
+  EXPECT_NE(text.find("\r\nG2,"), std::string::npos);
 
   Result list = tmp.Tool({"list", book, "--json"});
   ASSERT_EQ(list.status, 0) << list.err;
