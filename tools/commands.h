@@ -26,6 +26,8 @@ void AddEditCommand(CLI::App* app, Action* action);
 void AddGroupCommand(CLI::App* app, Action* action);
 void AddSearchCommand(CLI::App* app, Action* action);
 void AddExportCommand(CLI::App* app, Action* action);
+void AddCheckCommand(CLI::App* app, Action* action);
+void AddRepairCommand(CLI::App* app, Action* action);
 
 }  // namespace tool
 }  // namespace telbook

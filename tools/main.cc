@@ -14,7 +14,7 @@ namespace {
 
 constexpr char kFooter[] =
     "Texts are UTF-8 on the command line and code page 932 in the phone book.\n"
-    "Exit status: 0 success; 1 check found faults, or search found nothing; 2 bad usage or\n"
+    "Exit status: 0 success; 1 check or repair found faults, or search found nothing; 2 bad usage or\n"
     "argument (a record number out of range among them); 3 the phone book could not be\n"
     "created, opened, read, written or saved; 4 text that code page 932 cannot hold or that\n"
     "does not fit its field; 5 the phone book is in use by another program; 6 another file\n"
@@ -40,6 +40,8 @@ int main(int argc, char** argv) {
   AddGroupCommand(&app, &action);
   AddSearchCommand(&app, &action);
   AddExportCommand(&app, &action);
+  AddCheckCommand(&app, &action);
+  AddRepairCommand(&app, &action);
   AddFavouritesCommand(&app, &action);
   try {
     app.parse(argc, argv);

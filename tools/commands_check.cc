@@ -1,0 +1,107 @@
+// `telbook check` and `telbook repair`: what is wrong in a phone book file, and a save through
+// the library's compaction, which rewrites every record it can read in the current layout.
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include "tools/book.h"
+#include "tools/check.h"
+#include "tools/commands.h"
+#include "tools/tool_error.h"
+
+namespace telbook {
+namespace tool {
+namespace {
+
+void Print(const std::string& path, const CheckReport& report, bool json) {
+  if (json) {
+    nlohmann::json j;
+    j["file"] = path;
+    j["sound"] = report.findings.empty();
+    j["readable"] = report.readable;
+    j["version"] = report.version;
+    j["entries"] = report.entries;
+    j["groups"] = report.groups;
+    nlohmann::json findings = nlohmann::json::array();
+    for (const Finding& f : report.findings) {
+      findings.push_back({{"where", f.where}, {"problem", f.problem}});
+    }
+    j["findings"] = findings;
+    std::cout << j.dump(2) << "\n";
+    return;
+  }
+  for (const Finding& f : report.findings) {
+    std::printf("%s: %s: %s\n", path.c_str(), f.where.c_str(), f.problem.c_str());
+  }
+  if (report.findings.empty()) {
+    std::printf("%s: sound (version %d, %d entries, %d groups)\n", path.c_str(), report.version,
+                report.entries, report.groups);
+  } else {
+    std::printf("%s: %zu problem(s) found\n", path.c_str(), report.findings.size());
+  }
+}
+
+}  // namespace
+
+void AddCheckCommand(CLI::App* app, Action* action) {
+  struct Options {
+    std::string path;
+    bool json = false;
+  };
+  auto o = std::make_shared<Options>();
+  CLI::App* cmd = app->add_subcommand("check",
+                                      "Walk a whole phone book file and report what is "
+                                      "wrong; exit status 1 when it is not sound.");
+  cmd->add_option("BOOK", o->path, "the phone book file")->required();
+  cmd->add_flag("--json", o->json, "print JSON");
+  cmd->callback([action, o] {
+    *action = [o] {
+      if (FileSize(o->path) < 0) {
+        throw ToolError(kExitBook, o->path, "cannot open: no such file");
+      }
+      CheckReport report = CheckFile(o->path);
+      Print(o->path, report, o->json);
+      return report.findings.empty() ? kExitOk : kExitFindings;
+    };
+  });
+}
+
+void AddRepairCommand(CLI::App* app, Action* action) {
+  auto path = std::make_shared<std::string>();
+  CLI::App* cmd = app->add_subcommand(
+      "repair",
+      "Save a readable phone book through the compaction: dead space dropped, records "
+      "rewritten in the current layout, counts and tabs recomputed.");
+  cmd->add_option("BOOK", *path, "the phone book file")->required();
+  cmd->footer(
+      "Refuses a file whose header or index cannot be read. On any failure the file is "
+      "left as it was.");
+  cmd->callback([action, path] {
+    *action = [path] {
+      if (FileSize(*path) < 0) throw ToolError(kExitBook, *path, "cannot open: no such file");
+      CheckReport before = CheckFile(*path);
+      if (!before.readable) {
+        Print(*path, before, false);
+        throw ToolError(kExitBook, *path, "cannot be repaired: its header or index is unreadable");
+      }
+      Book book(*path, Book::Mode::kOpen);
+      // Writing the favourite names back as they are marks the book changed, so that the close
+      // saves it through the compaction.
+      char names[80] = {};
+      book.Check(TL_readOkonomi(book.session(), 0, names), "cannot read the favourite names");
+      book.Check(TL_writeOkonomi(book.session(), 0, names), "cannot prepare the save");
+      book.Save();
+      CheckReport after = CheckFile(*path);
+      std::printf("%s: saved through the compaction (%zu problem(s) before, %zu after)\n",
+                  path->c_str(), before.findings.size(), after.findings.size());
+      return after.findings.empty() ? kExitOk : kExitFindings;
+    };
+  });
+}
+
+}  // namespace tool
+}  // namespace telbook
