@@ -48,7 +48,8 @@ TL_EXPORT void TL_CALLER TL_IniInfoGetPhoneBookColumn(TL_FaxUtl* session, TL_Pho
   FromHandle(session)->settings.GetPhoneBookColumn(out);
 }
 
-TL_EXPORT void TL_CALLER TL_IniInfoSetPhoneBookSort(TL_FaxUtl* session, const TL_PhoneBookSort* in) {
+TL_EXPORT void TL_CALLER TL_IniInfoSetPhoneBookSort(TL_FaxUtl* session,
+                                                    const TL_PhoneBookSort* in) {
   FromHandle(session)->settings.SetPhoneBookSort(in);
 }
 

@@ -135,8 +135,8 @@ bool QueryValue(KeyHandle key, const char* name, void* buffer, uint32_t capacity
     int fd = open(ValuePath(key, name).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat st;
-    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-              static_cast<uint64_t>(st.st_size) <= capacity;
+    bool ok =
+        fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) <= capacity;
     uint8_t* out = static_cast<uint8_t*>(buffer);
     uint32_t done = 0;
     // Reads one byte past the capacity, so that a value grown since fstat is still refused.

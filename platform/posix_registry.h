@@ -32,8 +32,7 @@ KeyHandle OpenKey(const char* path, bool create);
 
 // Reads the value's bytes; false when it is missing, not a plain file, unreadable, or holds more
 // than capacity bytes (buffer contents are then unspecified).
-bool QueryValue(KeyHandle key, const char* name, void* buffer, uint32_t capacity,
-                uint32_t* length);
+bool QueryValue(KeyHandle key, const char* name, void* buffer, uint32_t capacity, uint32_t* length);
 
 // Replaces the value atomically: a temporary file in the key's directory, synced, then renamed
 // over the value. On failure the old value is left as it was and no temporary file remains.

@@ -14,7 +14,7 @@ namespace keyword_list {
 constexpr uint16_t kMaxKeywords = 10;
 constexpr size_t kSlotSize = 82;
 constexpr size_t kMaxKeywordLength = kSlotSize - 1;
-constexpr size_t kLineEndSize = 2;  // CR LF
+constexpr size_t kLineEndSize = 2;     // CR LF
 constexpr size_t kMaxCountDigits = 2;  // "10"
 // The structure the list is exchanged in.
 constexpr size_t kStructureSize = 2 + kMaxKeywords * kSlotSize;

@@ -9,8 +9,8 @@
 namespace telbook {
 namespace registry {
 
-bool ReadValue(Env* env, const char* key_path, const char* name, uint8_t* buffer,
-               uint32_t capacity, uint32_t* length) {
+bool ReadValue(Env* env, const char* key_path, const char* name, uint8_t* buffer, uint32_t capacity,
+               uint32_t* length) {
   KeyHandle key = env->OpenKey(key_path, /*create=*/false);
   if (key == nullptr) return false;
   uint32_t count = 0;

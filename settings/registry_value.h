@@ -42,8 +42,8 @@ constexpr uint32_t kMaxNumberCapacity = kColumnWidthCapacity;
 // Opens the key for reading, reads the named value into buffer and closes the key. False when
 // the key cannot be opened or the value cannot be read, a value longer than capacity included;
 // on success *length holds the count of bytes read (at most capacity).
-bool ReadValue(Env* env, const char* key_path, const char* name, uint8_t* buffer,
-               uint32_t capacity, uint32_t* length);
+bool ReadValue(Env* env, const char* key_path, const char* name, uint8_t* buffer, uint32_t capacity,
+               uint32_t* length);
 
 // Creates or opens the key (making missing keys on the way), stores the length bytes of data as
 // a text value with no terminator, and closes the key. 1 when the value was stored; 0 when the

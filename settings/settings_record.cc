@@ -40,8 +40,8 @@ namespace {
 bool ReadWidths(Env* env, const char* key, int columns, uint16_t* widths) {
   uint32_t numbers[registry::kPhoneBookColumns];
   for (int i = 0; i < columns; ++i) {
-    if (!registry::ReadNumber(env, key, registry::kColumnWidth[i],
-                              registry::kColumnWidthCapacity, &numbers[i])) {
+    if (!registry::ReadNumber(env, key, registry::kColumnWidth[i], registry::kColumnWidthCapacity,
+                              &numbers[i])) {
       return false;
     }
   }

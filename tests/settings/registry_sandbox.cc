@@ -65,8 +65,7 @@ bool DeleteKeyTree(HKEY parent, const std::string& path) {
   char name[256];
   for (;;) {
     DWORD length = sizeof(name);
-    if (RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-        ERROR_SUCCESS) {
+    if (RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
       break;
     }
     if (!DeleteKeyTree(key, name)) break;

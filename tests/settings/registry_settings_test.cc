@@ -177,14 +177,14 @@ TEST_F(RegistrySettingsTest, NumberTextsFollowTheCapacityAndDigitRules) {
     std::string text;
     int32_t expected;
   } cases[] = {
-      {"12345", 1},              // five bytes, above the capacity of 4: the default stays
-      {"1234", 1234},            // exactly the capacity
-      {"x", 0},                  // not a number: 0, not the default
-      {"12a", 0},                // a non-digit anywhere gives 0
-      {" 7", 0},                 // no blanks
-      {"-1", 0},                 // no sign
-      {"007", 7},                // leading zeros are read
-      {"", 0},                   // the empty text
+      {"12345", 1},                 // five bytes, above the capacity of 4: the default stays
+      {"1234", 1234},               // exactly the capacity
+      {"x", 0},                     // not a number: 0, not the default
+      {"12a", 0},                   // a non-digit anywhere gives 0
+      {" 7", 0},                    // no blanks
+      {"-1", 0},                    // no sign
+      {"007", 7},                   // leading zeros are read
+      {"", 0},                      // the empty text
       {std::string("9\0x", 3), 9},  // up to the first zero byte
   };
   for (const Case& c : cases) {
@@ -300,7 +300,8 @@ TEST_F(RegistrySettingsTest, KeywordCountAboveTenIsTenBothWays) {
   for (int i = 0; i < 10; ++i) k.KeyWord[i][0] = static_cast<char>('a' + i);
   TL_IniInfoSetKeyWordInfo(s_, &k);
   ASSERT_EQ(TL_WriteKeyWordInfo(s_, kKeywords), 1);
-  EXPECT_EQ(Stored(kRootKey, kKeywords), "10\r\na\r\nb\r\nc\r\nd\r\ne\r\nf\r\ng\r\nh\r\ni\r\nj\r\n");
+  EXPECT_EQ(Stored(kRootKey, kKeywords),
+            "10\r\na\r\nb\r\nc\r\nd\r\ne\r\nf\r\ng\r\nh\r\ni\r\nj\r\n");
 
   std::string text = "25\r\n";
   for (int i = 0; i < 12; ++i) text += std::string(1, static_cast<char>('A' + i)) + "\r\n";
