@@ -22,6 +22,7 @@ Session::Session(Env* env)
   opener.Wire(&tab_browser, &accessor);
   closer.Wire(&converter, &writer);
   writer.Wire(&tab_browser);
+  enumerator.Wire(&tab_browser);
   group_reader.favourites.Wire(&writer);
 }
 
