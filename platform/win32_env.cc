@@ -13,6 +13,8 @@
 #undef ReplaceFile
 
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/env.h"
 
@@ -174,10 +176,18 @@ class Win32Env final : public Env {
     return true;
   }
 
+  // Stores exactly length bytes. RegSetValueExA looks one byte past a string that does not end
+  // in a zero and, finding a zero there, stores it too; the data is therefore handed over with a
+  // non-zero byte behind it.
   bool SetValue(KeyHandle key, const char* name, const void* data, uint32_t length) override {
-    if (key == nullptr) return false;
-    return RegSetValueExA(key->key, name, 0, REG_SZ, static_cast<const BYTE*>(data), length) ==
-           ERROR_SUCCESS;
+    if (key == nullptr || (data == nullptr && length != 0)) return false;
+    BYTE* copy = static_cast<BYTE*>(malloc(static_cast<size_t>(length) + 1));
+    if (copy == nullptr) return false;
+    if (length != 0) memcpy(copy, data, length);
+    copy[length] = 0xFF;
+    LONG rc = RegSetValueExA(key->key, name, 0, REG_SZ, copy, length);
+    free(copy);
+    return rc == ERROR_SUCCESS;
   }
 
   void CloseKey(KeyHandle key) override {
