@@ -79,6 +79,9 @@ bool DeleteKeyTree(HKEY parent, const std::string& path) {
 void RegistrySandbox::Clean() {
 #if defined(_WIN32)
   DeleteKeyTree(HKEY_CURRENT_USER, registry::kRootKey);
+  // The parents too, when nothing else lives below them.
+  RegDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\Kestrix\\KV Printer Driver Data");
+  RegDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\Kestrix");
 #endif
 }
 
