@@ -80,7 +80,7 @@ class Env {
   // Reads a value's bytes into buffer; fails when the value is missing or longer than capacity.
   virtual bool QueryValue(KeyHandle key, const char* name, void* buffer, uint32_t capacity,
                           uint32_t* length) = 0;
-  // Writes a string value of length bytes (the terminator included by the caller).
+  // Stores exactly length bytes as a string value; no terminator is added.
   virtual bool SetValue(KeyHandle key, const char* name, const void* data, uint32_t length) = 0;
   virtual void CloseKey(KeyHandle key) = 0;
 };
