@@ -26,6 +26,8 @@ short RecordWriter::SwitchToWorkingCopy() {
   strcpy(fs->work_path, name);
   client_.Delete(fs->work_path);
   if (!client_.Copy(fs->path, fs->work_path, 1)) {
+    // The name is ours: the empty file may still be there when its first delete failed.
+    client_.Delete(fs->work_path);
     fs->RecordError(category::kDataBase, detail::kOpenFailed);
     return kFailed;
   }

@@ -41,7 +41,9 @@ bool StoreClient::Copy(const char* from, const char* to, uint16_t clear_read_onl
 }
 
 short StoreClient::Delete(const char* path) {
-  store_->env()->DeleteFile(path);
+  // One more try: a scanner or indexer may hold a file it just saw appear for a moment.
+  Env* env = store_->env();
+  if (!env->DeleteFile(path)) env->DeleteFile(path);
   return kOk;
 }
 
