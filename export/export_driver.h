@@ -1,19 +1,73 @@
-// The export driver: TL_writeSrchData, its group expansion and the temporary file.
-// It runs the text export writer or the phone book subset.
+// The export driver: TL_writeSrchData, its group expansion and the file that replaces the
+// destination. It runs the text export writer or the phone book subset.
 #ifndef TELBOOK_EXPORT_EXPORT_DRIVER_H_
 #define TELBOOK_EXPORT_EXPORT_DRIVER_H_
+
+#include <cstdint>
+
+#include "export/subset_writer.h"
+#include "store/format.h"
+#include "store/record_index.h"
+#include "store/store_client.h"
 
 namespace telbook {
 
 class FileStore;
+class RecordConverter;
+class TextExportWriter;
+
+// The format value (its low 16 bits) that asks for the phone book subset; any other asks for
+// the text export.
+constexpr uint16_t kExportFormatSubset = 1;
 
 class ExportDriver {
  public:
-  explicit ExportDriver(FileStore* store) : store_(store) {}
+  explicit ExportDriver(FileStore* store)
+      : store_(store), client_(store), lookup_(store), subset_(store) {}
+  ExportDriver(const ExportDriver&) = delete;
+  ExportDriver& operator=(const ExportDriver&) = delete;
   virtual ~ExportDriver() = default;
 
+  void Wire(const RecordConverter* converter, TextExportWriter* text_writer) {
+    subset_.Wire(converter);
+    text_writer_ = text_writer;
+  }
+
+  // TL_writeSrchData. Counts and the format are taken from the low 16 bits of their arguments.
+  // The chosen records and the members of the chosen groups are written to a new file beside
+  // the destination, which then replaces the destination in one step. The caller's arrays are
+  // not changed. 0 on success. On failure the destination is as it was and no file of the
+  // export is left:
+  //   -1 with (40, 16) when no phone book is open;
+  //   -1 with (40, 5) when a count is above 9999, (40, 18) when a list with a count is null;
+  //   the group expansion's failure: -1 with (31, 5), (11, 4) or the file layer's status and pair;
+  //   the writer's status and pair (-5 from the text export when it has no record buffer);
+  //   -1 with (15, 17) when the destination is null or cannot be replaced.
+  short WriteSrchData(const uint16_t* personal, uint32_t personal_count, const uint16_t* groups,
+                      uint32_t group_count, uint32_t format_value, const char* destination,
+                      int16_t* empty_group);
+
  private:
+  // Adds the members of every group of the group list to the personal list, each once, and
+  // updates *personal_count. 0; or -1 with (31, 5) for a value that is no record number, (11, 4)
+  // when no buffer for a record can be had, or the file layer's status and pair when a record
+  // cannot be read, *personal_count then unchanged.
+  short ExpandGroups(uint16_t* personal_count, uint16_t group_count);
+  // Adds n to the personal list unless it is there; the list is compacted first when full.
+  void AddMember(uint16_t n, uint16_t* length);
+  // Flushes the finished file and puts it in the place of the destination.
+  bool ReplaceDestination(const char* temp, const char* destination);
+
   FileStore* store_;
+  StoreClient client_;
+  IndexLookup lookup_;
+  SubsetWriter subset_;
+  TextExportWriter* text_writer_ = nullptr;
+  // Per call: the two lists, the members of the personal list, and the groups expanded so far.
+  uint16_t personal_[format::kSlotsPerTable] = {};
+  uint16_t groups_[format::kSlotsPerTable] = {};
+  bool in_personal_[format::kLastPersonal + 1] = {};
+  bool group_done_[UINT16_MAX + 1] = {};
 };
 
 }  // namespace telbook

@@ -1,0 +1,136 @@
+// TL_writeSrchData: checking the request, gathering the members of the chosen groups, running
+// the chosen writer into a file beside the destination, and the one-step replace.
+#include "export/export_driver.h"
+
+#include <cstring>
+
+#include "export/text_export.h"
+#include "platform/memory_block.h"
+#include "records/group_codec.h"
+#include "store/errors.h"
+#include "store/file_store.h"
+
+namespace telbook {
+
+void ExportDriver::AddMember(uint16_t n, uint16_t* length) {
+  if (in_personal_[n]) return;
+  if (*length == format::kSlotsPerTable) {
+    // Only repeated or foreign numbers can fill the list; what it means, the set of entries
+    // chosen, fits in it without them.
+    uint16_t kept = 0;
+    for (uint32_t m = format::kFirstPersonal; m <= format::kLastPersonal; ++m) {
+      if (in_personal_[m]) personal_[kept++] = static_cast<uint16_t>(m);
+    }
+    *length = kept;
+  }
+  in_personal_[n] = true;
+  personal_[(*length)++] = n;
+}
+
+short ExportDriver::ExpandGroups(uint16_t* personal_count, uint16_t group_count) {
+  memset(in_personal_, 0, sizeof(in_personal_));
+  memset(group_done_, 0, sizeof(group_done_));
+  for (uint16_t i = 0; i < *personal_count; ++i) {
+    uint16_t n = personal_[i];
+    if (n >= format::kFirstPersonal && n <= format::kLastPersonal) in_personal_[n] = true;
+  }
+  uint16_t length = *personal_count;
+  for (uint16_t i = 0; i < group_count; ++i) {
+    uint16_t g = groups_[i];
+    uint8_t* slot = nullptr;
+    if (lookup_.Lookup(g, &slot) != kOk) {
+      store_->RecordError(category::kWriteGroup, detail::kBadRecordNumber);
+      return kFailed;
+    }
+    // A group given twice adds nothing the second time.
+    if (group_done_[g]) continue;
+    group_done_[g] = true;
+
+    uint16_t size = Slot::length(slot);
+    MemoryBlock record;
+    if (!record.Obtain(store_->env(), size)) {
+      store_->RecordError(category::kOpenGroup, detail::kNoMemory);
+      return kFailed;
+    }
+    short status = client_.PositionedRead(store_->handle, record.data(), Slot::offset(slot),
+                                          kPositionBegin, size);
+    if (status != kOk) return status;
+    GroupView view(record.data(), size);
+    // N + M counts as a 16-bit value; places past the record's end are not read.
+    size_t places = static_cast<uint16_t>(view.member_count() + view.extra_places());
+    if (places > view.place_count()) places = view.place_count();
+    for (size_t k = 0; k < places; ++k) {
+      uint16_t member = view.place(k);
+      if (member == group::kEmptyPlace) break;
+      if (member < format::kFirstPersonal || member > format::kLastPersonal) continue;
+      AddMember(member, &length);
+    }
+  }
+  *personal_count = length;
+  return kOk;
+}
+
+bool ExportDriver::ReplaceDestination(const char* temp, const char* destination) {
+  Env* env = store_->env();
+  OpenError open_error = OpenError::kNone;
+  FileHandle file = env->OpenFile(temp, OpenMode::kUpdate, &open_error);
+  if (file == nullptr) return false;
+  bool synced = env->Sync(file);
+  bool closed = env->Close(file);
+  return synced && closed && env->ReplaceFile(temp, destination);
+}
+
+short ExportDriver::WriteSrchData(const uint16_t* personal, uint32_t personal_count_value,
+                                  const uint16_t* groups, uint32_t group_count_value,
+                                  uint32_t format_value, const char* destination,
+                                  int16_t* empty_group) {
+  if (!store_->is_open()) {
+    store_->RecordError(category::kClose, detail::kOpenFailed);
+    return kFailed;
+  }
+  uint16_t personal_count = static_cast<uint16_t>(personal_count_value);
+  uint16_t group_count = static_cast<uint16_t>(group_count_value);
+  if (personal_count > format::kSlotsPerTable || group_count > format::kSlotsPerTable) {
+    store_->RecordError(category::kClose, detail::kBadRecordNumber);
+    return kFailed;
+  }
+  if ((personal == nullptr && personal_count != 0) || (groups == nullptr && group_count != 0)) {
+    store_->RecordError(category::kClose, detail::kNoCountPlace);
+    return kFailed;
+  }
+  if (destination == nullptr) {
+    store_->RecordError(category::kFileOpen, detail::kCreateFailed);
+    return kFailed;
+  }
+
+  memset(personal_, 0, sizeof(personal_));
+  memset(groups_, 0, sizeof(groups_));
+  if (personal_count != 0) memcpy(personal_, personal, sizeof(uint16_t) * personal_count);
+  if (group_count != 0) memcpy(groups_, groups, sizeof(uint16_t) * group_count);
+  if (group_count != 0) {
+    short status = ExpandGroups(&personal_count, group_count);
+    if (status != kOk) return status;
+  }
+
+  char temp[kMaxPath];
+  if (!client_.MakeSiblingTempFile(destination, temp)) {
+    store_->RecordError(category::kFileOpen, detail::kCreateFailed);
+    return kFailed;
+  }
+  short status;
+  if (static_cast<uint16_t>(format_value) == kExportFormatSubset) {
+    status = subset_.Export(personal_, personal_count, groups_, group_count, temp, empty_group);
+  } else if (text_writer_ != nullptr) {
+    status = text_writer_->Export(personal_, personal_count, groups_, group_count, temp);
+  } else {
+    status = kFailed;
+  }
+  if (status == kOk && !ReplaceDestination(temp, destination)) {
+    store_->RecordError(category::kFileOpen, detail::kCreateFailed);
+    status = kFailed;
+  }
+  if (status != kOk) client_.Delete(temp);
+  return status;
+}
+
+}  // namespace telbook
