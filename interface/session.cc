@@ -20,6 +20,7 @@ Session::Session(Env* env)
       settings(&store),
       accessor(&store) {
   opener.Wire(&tab_browser, &accessor);
+  export_driver.Wire(&converter, &text_writer);
   closer.Wire(&converter, &writer);
   writer.Wire(&tab_browser);
   enumerator.Wire(&tab_browser);

@@ -191,6 +191,16 @@ TL_EXPORT short TL_CALLEE TL_endSRCH(TL_FaxUtl* session);
 
 /* ---- Export ---- */
 
+/* Writes the chosen personal entries, the chosen groups and their members to path: format 1 a
+ * phone book holding only them, any other format a comma-separated text file. Only the low 16
+ * bits of the counts (at most 9999 each) and of format count. An existing file at path is
+ * replaced in one step, and only when the whole export succeeded. *empty_group (may be null) is
+ * set to 1 when the phone book export meets a chosen group without members; never cleared. */
+TL_EXPORT short TL_CALLEE TL_writeSrchData(TL_FaxUtl* session, const unsigned short* personal,
+                                           int personal_count, const unsigned short* groups,
+                                           int group_count, int format, const char* path,
+                                           short* empty_group);
+
 /* ---- Settings ---- */
 
 /* Registry below HKEY_CURRENT_USER. TL_ReadFaxFileInfo resets every setting (the current search
