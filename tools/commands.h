@@ -28,6 +28,7 @@ void AddSearchCommand(CLI::App* app, Action* action);
 void AddExportCommand(CLI::App* app, Action* action);
 void AddCheckCommand(CLI::App* app, Action* action);
 void AddRepairCommand(CLI::App* app, Action* action);
+void AddImportCommand(CLI::App* app, Action* action);
 
 }  // namespace tool
 }  // namespace telbook

@@ -40,6 +40,7 @@ int main(int argc, char** argv) {
   AddGroupCommand(&app, &action);
   AddSearchCommand(&app, &action);
   AddExportCommand(&app, &action);
+  AddImportCommand(&app, &action);
   AddCheckCommand(&app, &action);
   AddRepairCommand(&app, &action);
   AddFavouritesCommand(&app, &action);
