@@ -19,7 +19,9 @@ class RecordConverter {
   static constexpr size_t kKojinBufferSize = format::kMaxPersonalRecordSize;
   static constexpr size_t kGroupBufferSize = format::kMaxGroupRecordSize;
 
-  explicit RecordConverter(FileStore* store) : store_(store) {}
+  // The conversion keeps no state and touches no file; it is built with the session's store like
+  // every component.
+  explicit RecordConverter(FileStore* /*store*/) {}
   RecordConverter(const RecordConverter&) = delete;
   RecordConverter& operator=(const RecordConverter&) = delete;
   virtual ~RecordConverter() = default;
@@ -43,9 +45,6 @@ class RecordConverter {
   static void CutAffiliation(char* text, size_t capacity);
   static void RepairKojin(TL_Kojin* entry);
   static void RepairGroup(TL_Group* entry);
-
- private:
-  FileStore* store_;
 };
 
 }  // namespace telbook
