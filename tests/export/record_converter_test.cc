@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "records/book_builder.h"
 #include "records/group_codec.h"
 #include "records/kojin_codec.h"
 #include "test_util.h"
@@ -162,25 +164,11 @@ TEST(RecordConverterTest, RepairCutsAnEightyByteAffiliation) {
   EXPECT_EQ(MainText(c, 2), both);
 }
 
-Bytes GroupRecord(const std::vector<uint16_t>& places, uint16_t n, const std::string& name,
+// A group record with the reserved bytes at 10 set, which the conversion carries over.
+Bytes GroupRecord(std::initializer_list<uint16_t> places, uint16_t n, const std::string& name,
                   const std::string& furigana) {
-  Bytes r(16, 0);
-  r[0] = 2;
-  PutU16(&r, 2, 0xAAAA);
-  PutU16(&r, 4, 0xBBBB);
-  PutU16(&r, 10, 0x0C0D);  // reserved, carried over
-  PutU16(&r, 12, n);
-  PutU16(&r, 14, static_cast<uint16_t>(places.size() - n));
-  for (uint16_t p : places) {
-    r.push_back(static_cast<uint8_t>(p));
-    r.push_back(static_cast<uint8_t>(p >> 8));
-  }
-  PutU16(&r, 6, static_cast<uint16_t>(r.size()));
-  r.insert(r.end(), name.begin(), name.end());
-  r.push_back(0);
-  PutU16(&r, 8, static_cast<uint16_t>(r.size()));
-  r.insert(r.end(), furigana.begin(), furigana.end());
-  r.push_back(0);
+  Bytes r = GroupImage(name, furigana, places, n, 0xAAAA, 0xBBBB);
+  PutU16(&r, 10, 0x0C0D);
   return r;
 }
 

@@ -9,6 +9,7 @@
 #include "export/record_converter.h"
 #include "interface/session.h"
 #include "interface/telbook.h"
+#include "records/book_builder.h"
 #include "test_util.h"
 
 namespace telbook {
@@ -29,28 +30,6 @@ Bytes PersonalRecord(const std::string& name, const std::string& fax, uint8_t ki
     r.insert(r.end(), text.begin(), text.end());
     r.push_back(0);
   }
-  return r;
-}
-
-Bytes GroupRecord(const std::string& name, const std::vector<uint16_t>& members,
-                  uint16_t extra = 0) {
-  Bytes r(16, 0);
-  r[0] = 2;
-  PutU16(&r, 12, static_cast<uint16_t>(members.size()));
-  PutU16(&r, 14, extra);
-  for (uint16_t m : members) {
-    r.push_back(static_cast<uint8_t>(m));
-    r.push_back(static_cast<uint8_t>(m >> 8));
-  }
-  for (uint16_t i = 0; i < extra; ++i) {
-    r.push_back(0xFF);
-    r.push_back(0xFF);
-  }
-  PutU16(&r, 6, static_cast<uint16_t>(r.size()));
-  r.insert(r.end(), name.begin(), name.end());
-  r.push_back(0);
-  PutU16(&r, 8, static_cast<uint16_t>(r.size()));
-  r.push_back(0);
   return r;
 }
 
@@ -117,7 +96,7 @@ TEST_F(CompactionTest, Version1BookIsUpgradedWithRecordsPackedInSlotOrder) {
   // Written out of slot order, with dead space between them.
   Bytes third = PersonalRecord("Third", "333");
   Bytes first = PersonalRecord("First\t1", "111");
-  Bytes group = GroupRecord("Team", {1, 3}, 2);
+  Bytes group = GroupImage("Team", "", {1, 3, 0xFFFF, 0xFFFF}, 2);
   uint32_t at_third = Append(&image, third);
   Append(&image, PersonalRecord("dead", "000"));
   uint32_t at_group = Append(&image, group);
@@ -165,8 +144,8 @@ TEST_F(CompactionTest, Version1BookIsUpgradedWithRecordsPackedInSlotOrder) {
 
 TEST_F(CompactionTest, GroupSlotsAbove5000AreWrittenFree) {
   Bytes image = EmptyBook();
-  Bytes kept = GroupRecord("Kept", {});
-  Bytes dropped = GroupRecord("Dropped", {});
+  Bytes kept = GroupImage("Kept", "", {}, 0);
+  Bytes dropped = GroupImage("Dropped", "", {}, 0);
   uint32_t at_kept = Append(&image, kept);
   uint32_t at_dropped = Append(&image, dropped);
   SetGroupSlot(&image, 5000, 2, kTab, static_cast<uint16_t>(kept.size()), at_kept);
@@ -225,7 +204,7 @@ TEST_F(CompactionTest, UnsavableRecordsFailTheSaveAndLoseNothing) {
   }
   {
     Bytes image = EmptyBook();
-    Bytes group = GroupRecord("G", {});
+    Bytes group = GroupImage("G", "", {}, 0);
     uint32_t at = Append(&image, group);
     SetPersonalSlot(&image, 2, 1, kTab, static_cast<uint16_t>(group.size()), at);
     cases.push_back({"group record in a personal slot", image});
