@@ -59,8 +59,8 @@ class TextExportWriter::Line {
   void Clear() { size_ = 0; }
 
   void Append(const void* bytes, size_t n) {
-    if (!Reserve(n)) return;
-    if (n != 0) memcpy(block_.data() + size_, bytes, n);
+    if (n == 0 || !Reserve(n) || block_.data() == nullptr) return;
+    memcpy(block_.data() + size_, bytes, n);
     size_ += n;
   }
   void Append(std::string_view text) { Append(text.data(), text.size()); }
@@ -88,7 +88,7 @@ class TextExportWriter::Line {
       // The scan can end after a lead byte only when some byte was seen.
       if (!text.empty()) {
         text.remove_suffix(1);
-      } else {
+      } else if (!prefix.empty()) {
         prefix.remove_suffix(1);
       }
     }
