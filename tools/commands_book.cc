@@ -1,5 +1,8 @@
-// `telbook create` and `telbook info`: a new empty phone book, and what a phone book holds.
+// `telbook create` and `telbook info`: a new empty phone book, and what a phone book holds,
+// with the space a save would give back.
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -10,10 +13,82 @@
 #include "tools/book.h"
 #include "tools/commands.h"
 #include "tools/favourites.h"
+#include "tools/records.h"
 #include "tools/tool_error.h"
 
 namespace telbook {
 namespace tool {
+namespace {
+
+// A saved phone book: the fixed part of the version-2 layout, then its records packed.
+constexpr int64_t kSavedFixedPart = 160112;
+
+bool IsLead(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xEF); }
+bool IsTrail(uint8_t b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
+
+// A save drops the last byte of a text that ends inside a double-byte character.
+template <size_t N>
+void DropDanglingLead(char (&text)[N]) {
+  bool after_lead = false;
+  size_t n = strnlen(text, N - 1);
+  for (size_t i = 0; i < n; ++i) {
+    uint8_t b = static_cast<uint8_t>(text[i]);
+    if (!after_lead) {
+      after_lead = IsLead(b);
+    } else if (IsTrail(b)) {
+      after_lead = false;
+    }
+  }
+  if (after_lead && n > 0) text[n - 1] = '\0';
+}
+
+// The entry as the save's repair of texts leaves it, for its length in the saved file.
+TL_Kojin AsSaved(TL_Kojin e) {
+  DropDanglingLead(e.Name);
+  DropDanglingLead(e.Furigana);
+  DropDanglingLead(e.Affiliation);
+  if (strnlen(e.Affiliation, sizeof(e.Affiliation)) == 80 &&
+      IsLead(static_cast<uint8_t>(e.Affiliation[39]))) {
+    e.Affiliation[79] = '\0';
+    if (IsLead(static_cast<uint8_t>(e.Affiliation[78]))) e.Affiliation[78] = '\0';
+  }
+  DropDanglingLead(e.Phone);
+  DropDanglingLead(e.EMail);
+  DropDanglingLead(e.Memo);
+  return e;
+}
+
+struct SavedSize {
+  int64_t bytes = kSavedFixedPart;
+  int alternate = 0;  // entries with an alternate destination in force, which no save writes
+};
+
+// What a save would write: every entry, and every group of slots 1 to 5000, re-encoded.
+SavedSize SizeAfterSave(const Book& book) {
+  SavedSize size;
+  for (const TL_ListItem& item : AllRecords(book)) {
+    if (item.Kind == 2) {
+      if (item.RecordNumber > kLastNewGroup) continue;  // not carried into a saved file
+      TL_Group group{};
+      TL_FaxUtl* s = book.session();
+      if (TL_openGroup(s, item.RecordNumber) != 0 || TL_readGroupData(s, &group) != 0) {
+        TL_closeGroup(s);
+        book.Fail("cannot read group " + std::to_string(item.RecordNumber));
+      }
+      TL_closeGroup(s);
+      DropDanglingLead(group.Name);
+      DropDanglingLead(group.Furigana);
+      size.bytes += static_cast<int64_t>(EncodedLength(group, group.MemberCount));
+    } else {
+      if (item.Kind == 3) ++size.alternate;
+      size.bytes +=
+          static_cast<int64_t>(EncodedLength(AsSaved(ReadEntry(book, item.RecordNumber))));
+    }
+  }
+  return size;
+}
+
+}  // namespace
 
 void AddCreateCommand(CLI::App* app, Action* action) {
   auto path = std::make_shared<std::string>();
@@ -41,7 +116,22 @@ void AddInfoCommand(CLI::App* app, Action* action) {
       std::printf("version      %d\n", book.version());
       std::printf("entries      %u of 9999\n", book.personal_count());
       std::printf("groups       %u of 5000\n", book.group_count());
-      std::printf("file size    %lld bytes\n", static_cast<long long>(FileSize(*path)));
+      int64_t file_size = FileSize(*path);
+      std::printf("file size    %lld bytes\n", static_cast<long long>(file_size));
+      SavedSize saved = SizeAfterSave(book);
+      if (saved.alternate > 0) {
+        std::printf(
+            "reclaimable  - (%d entries hold an alternate destination, which a save "
+            "refuses)\n",
+            saved.alternate);
+      } else if (saved.bytes <= file_size) {
+        std::printf("reclaimable  %lld bytes (a save would write %lld)\n",
+                    static_cast<long long>(file_size - saved.bytes),
+                    static_cast<long long>(saved.bytes));
+      } else {
+        std::printf("reclaimable  0 bytes (a save would write the version-2 layout, %lld bytes)\n",
+                    static_cast<long long>(saved.bytes));
+      }
       std::vector<std::string> names = ReadFavouriteNames(book);
       for (int k = 0; k < kFavouriteCount; ++k) {
         std::printf("favourite %d  %s\n", k + 1, names[k].empty() ? "-" : names[k].c_str());

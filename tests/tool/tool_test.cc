@@ -72,6 +72,29 @@ TEST(ToolInfo, ShowsVersionCountsAndSize) {
   EXPECT_EQ(dir.List(), std::vector<std::string>{"b.tlb"});
 }
 
+// The space a save gives back: none in a book just saved, where the computed size of a save
+// must match the file to the byte; exactly the dead bytes behind the records otherwise.
+TEST(ToolInfo, ReclaimableSpaceIsWhatASaveGivesBack) {
+  Scratch dir;
+  std::string demo = dir.File("demo");
+  ASSERT_EQ(dir.Tool({"demo", demo}).status, 0);
+  std::string book = demo + "/demo.tlb";
+  std::string size = std::to_string(ReadAll(book).size());
+  Result run = dir.Tool({"info", book});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("reclaimable  0 bytes (a save would write " + size + ")"),
+            std::string::npos)
+      << run.out;
+
+  WriteAll(book, ReadAll(book) + std::string(1234, '\0'));
+  run = dir.Tool({"info", book});
+  EXPECT_NE(run.out.find("reclaimable  1234 bytes (a save would write " + size + ")"),
+            std::string::npos)
+      << run.out;
+  ASSERT_EQ(dir.Tool({"repair", book}).status, 0);
+  EXPECT_EQ(std::to_string(ReadAll(book).size()), size);
+}
+
 TEST(ToolBadInput, MissingFileNotABookAndDamagedBook) {
   Scratch dir;
   Result run = dir.Tool({"info", dir.File("missing.tlb")});
