@@ -14,13 +14,12 @@ namespace {
 
 constexpr char kFooter[] =
     "Texts are UTF-8 on the command line and code page 932 in the phone book.\n"
-    "Exit status: 0 success; 1 check or repair found faults, or search found nothing; 2 bad usage "
-    "or\n"
-    "argument (a record number out of range among them); 3 the phone book could not be\n"
-    "created, opened, read, written or saved; 4 text that code page 932 cannot hold or that\n"
-    "does not fit its field, or a text export that cannot be imported; 5 the phone book is in use "
-    "by another program; 6 another file\n"
-    "(export destination, import source) could not be used.";
+    "Exit status: 0 success; 1 check or repair found faults, or search found nothing;\n"
+    "2 bad usage or argument (a record number out of range among them); 3 the phone book\n"
+    "could not be created, opened, read, written or saved; 4 text that code page 932 cannot\n"
+    "hold or that does not fit its field, or a text export that cannot be imported; 5 the\n"
+    "phone book is in use by another program; 6 another file (export destination, import\n"
+    "source) could not be used.";
 
 }  // namespace
 
