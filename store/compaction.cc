@@ -116,7 +116,6 @@ bool Compaction::CopyTable(FileHandle out, bool personal, MemoryBlock* buffer, u
     uint32_t length = Slot::length(slot);
     if (length > capacity) length = capacity;
     if (length == 0) return Fail(detail::kRecordFailed);
-    memset(data, 0, capacity);
     if (client_.PositionedRead(store_->handle, data, Slot::offset(slot), kPositionBegin, length) !=
             kOk ||
         data[0] != kind) {
