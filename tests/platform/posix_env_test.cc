@@ -182,6 +182,7 @@ TEST_F(PosixTempFileTest, SharingHoldsAcrossProcesses) {
     // it sees as the end of the release pipe once no write end is left open.
     close(ready[0]);
     close(release[1]);
+    alarm(30);  // never outlive a parent that failed before letting go
     OpenError error;
     FileHandle held = Env::Default()->OpenFile(path.c_str(), OpenMode::kCreate, &error);
     char c = held != nullptr ? 'y' : 'n';
