@@ -29,6 +29,19 @@ constexpr char kNoLine[] = "[None]";
 constexpr uint8_t kLineTypeOutline = 0;
 constexpr uint8_t kLineTypeInline = 1;
 
+// Main strings of a stored personal entry that the export writes.
+constexpr int kNameString = 0;
+constexpr int kFuriganaString = 1;
+constexpr int kAffiliationString = 2;
+constexpr int kFaxNumberString = 3;
+constexpr int kPhoneString = 4;
+constexpr int kEMailString = 5;
+constexpr int kMemoString = 6;
+constexpr int kBoxNumberString = 7;
+constexpr int kBoxPasswordString = 8;
+constexpr int kRelayIdString = 10;
+constexpr int kBroadcastListString = 11;
+
 // CommMode 1 and 2 trade places in the export; every other value is written as stored.
 uint8_t ExportedCommMode(uint8_t stored) {
   if (stored == 1) return 2;
@@ -198,26 +211,27 @@ short TextExportWriter::WritePersonalLines(FileHandle out, const uint8_t* slots,
     for (int i = 0; i < kojin::kMainStrings; ++i) {
       if (!view.Main(i, &text[i])) text[i] = {};
     }
-    std::string_view relay_id = text[10];
+    std::string_view relay_id = text[kRelayIdString];
     line->Clear();
     line->Sequence(kPersonalMark, counter, false);
-    line->Field(text[0], false);                                  // Name
-    line->Field(text[1], false);                                  // Furigana
-    line->Field(text[2], false);                                  // Affiliation
-    line->Field(LineTypeWord(view.line_type()), text[3], false);  // FaxNumber
-    line->Field(view.Extension(kojin::kSpeedDial), false);        // SpeedDial
-    line->Field(text[4], false);                                  // Phone
-    line->Field(text[5], false);                                  // EMail
-    line->Field(text[6], false);                                  // Memo
-    line->Number(ExportedCommMode(view.comm_mode()), false);      // CommMode
-    line->Field(view.Extension(kojin::kFCode), false);            // FCode
-    line->Field(view.Extension(kojin::kPCode), false);            // PCode
-    line->Field(text[7], false);                                  // BoxNumber
-    line->Field(text[8], false);                                  // BoxPassword
-    line->Field(relay_id, false);                                 // RelayId
-    line->Number(view.relay_output(), relay_id.empty());          // RelayOutput
+    line->Field(text[kNameString], false);
+    line->Field(text[kFuriganaString], false);
+    line->Field(text[kAffiliationString], false);
+    line->Field(LineTypeWord(view.line_type()), text[kFaxNumberString], false);
+    line->Field(view.Extension(kojin::kSpeedDial), false);
+    line->Field(text[kPhoneString], false);
+    line->Field(text[kEMailString], false);
+    line->Field(text[kMemoString], false);
+    line->Number(ExportedCommMode(view.comm_mode()), false);
+    line->Field(view.Extension(kojin::kFCode), false);
+    line->Field(view.Extension(kojin::kPCode), false);
+    line->Field(text[kBoxNumberString], false);
+    line->Field(text[kBoxPasswordString], false);
+    line->Field(relay_id, false);
+    line->Number(view.relay_output(), relay_id.empty());
     if (!relay_id.empty()) {
-      line->Append(text[11]);  // BroadcastList, as stored
+      // The broadcast list goes out as stored: neither quoted nor checked for a lone lead byte.
+      line->Append(text[kBroadcastListString]);
       line->End(true);
     }
     if (WriteLine(out, *line) != kOk) return kFailed;
