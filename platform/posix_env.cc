@@ -19,8 +19,11 @@
 
 namespace telbook {
 
+// The file position is kept here rather than in the descriptor, so that a seek costs no system
+// call and each read or write is one pread or pwrite at it.
 struct PlatformFile {
   int fd;
+  off_t position;
 };
 
 namespace {
@@ -157,13 +160,13 @@ class PosixEnv final : public Env {
       return nullptr;
     }
     *error = OpenError::kNone;
-    return new PlatformFile{fd};
+    return new PlatformFile{fd, 0};
   }
 
   bool Seek(FileHandle file, uint32_t offset, SeekMode mode, uint32_t* new_position) override {
-    off_t where = mode == SeekMode::kEnd ? lseek(file->fd, 0, SEEK_END)
-                                         : lseek(file->fd, static_cast<off_t>(offset), SEEK_SET);
+    off_t where = mode == SeekMode::kEnd ? lseek(file->fd, 0, SEEK_END) : offset;
     if (where < 0 || where > static_cast<off_t>(UINT32_MAX)) return false;
+    file->position = where;
     *new_position = static_cast<uint32_t>(where);
     return true;
   }
@@ -172,15 +175,17 @@ class PosixEnv final : public Env {
     uint8_t* p = static_cast<uint8_t*>(buffer);
     uint32_t done = 0;
     while (done < length) {
-      ssize_t n = read(file->fd, p + done, length - done);
+      ssize_t n = pread(file->fd, p + done, length - done, file->position + done);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) {
+        file->position += done;
         *count = done;
         return false;
       }
       if (n == 0) break;
       done += static_cast<uint32_t>(n);
     }
+    file->position += done;
     *count = done;
     return true;
   }
@@ -189,14 +194,16 @@ class PosixEnv final : public Env {
     const uint8_t* p = static_cast<const uint8_t*>(buffer);
     uint32_t done = 0;
     while (done < length) {
-      ssize_t n = write(file->fd, p + done, length - done);
+      ssize_t n = pwrite(file->fd, p + done, length - done, file->position + done);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
+        file->position += done;
         *count = done;
         return false;
       }
       done += static_cast<uint32_t>(n);
     }
+    file->position += done;
     *count = done;
     return true;
   }
