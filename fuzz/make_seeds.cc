@@ -1,5 +1,6 @@
 // Writes seed corpora for the fuzz targets through the library's own interface: phone books of
-// a few shapes (empty, entries, groups, favourites, a version-1 file) into book/.
+// a few shapes (empty, entries, groups, favourites, a version-1 file) into book/, and their text
+// exports into import/.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -60,6 +61,28 @@ bool MakeBook(const std::string& path, int entries, int groups, bool favourites)
   return status == 0;
 }
 
+// The text export of every record of a phone book, through TL_writeSrchData.
+bool ExportText(const std::string& book, const std::string& out) {
+  TL_FaxUtl* s = TL_CreateFaxUtl();
+  if (s == nullptr || TL_openDataBase(s, book.c_str()) != 0) return false;
+  std::vector<unsigned short> personal, groups;
+  unsigned short count = 0;
+  TL_ListItem item;
+  if (TL_beginSRCH(s, &count) == 0) {
+    while (TL_readSrchData(s, &item) == 0) {
+      (item.RecordNumber > 16384 ? groups : personal).push_back(item.RecordNumber);
+    }
+    TL_endSRCH(s);
+  }
+  short flag = 0;
+  short status =
+      TL_writeSrchData(s, personal.data(), static_cast<int>(personal.size()), groups.data(),
+                       static_cast<int>(groups.size()), 0, out.c_str(), &flag);
+  TL_closeDataBase(s, 1);
+  TL_DestroyFaxUtl(s);
+  return status == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,7 +91,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   fs::path out = fs::path(argv[1]) / "book";
+  fs::path text_out = fs::path(argv[1]) / "import";
   fs::create_directories(out);
+  fs::create_directories(text_out);
   const std::string scratch = telbook::fuzz::ScratchDir();
   struct Shape {
     const char* name;
@@ -87,7 +112,11 @@ int main(int argc, char** argv) {
       return 1;
     }
     fs::copy_file(path, out / shape.name, fs::copy_options::overwrite_existing);
-    ++made;
+    if (!ExportText(path, (text_out / shape.name).string())) {
+      fprintf(stderr, "make_seeds: could not export %s\n", shape.name);
+      return 1;
+    }
+    made += 2;
   }
   // A version-1 layout: the first 16512 bytes of the fixed part with its own version text.
   {

@@ -14,8 +14,8 @@
 #include <cstdint>
 
 #include "platform/env.h"
-#include "platform/posix_registry.h"
 #include "platform/posix_env_test_helper.h"
+#include "platform/posix_registry.h"
 
 namespace telbook {
 
@@ -265,9 +265,16 @@ class PosixEnv final : public Env {
   }
 
   bool ReplaceFile(const char* from, const char* to) override {
-    // The new file takes the permissions of the one it replaces.
+    // The new file takes the permissions of the one it replaces, or those of any new file when
+    // there is none: temporary files are made private, the files they become are not.
     struct stat st;
-    if (stat(to, &st) == 0) chmod(from, st.st_mode & 07777);
+    if (stat(to, &st) == 0) {
+      chmod(from, st.st_mode & 07777);
+    } else {
+      mode_t mask = umask(0);
+      umask(mask);
+      chmod(from, 0666 & ~mask);
+    }
     if (rename(from, to) != 0) return false;
     SyncDirectoryOf(to);
     return true;

@@ -217,3 +217,37 @@ TEST_F(PosixTempFileTest, SharingHoldsAcrossProcesses) {
 }  // namespace
 }  // namespace test
 }  // namespace telbook
+
+namespace telbook {
+namespace test {
+namespace {
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+// A temporary file is private while it is written; the file it replaces keeps its permissions,
+// and a new one gets those of any file the user makes.
+TEST(PosixReplaceTest, ReplacedFilesKeepOrGainOrdinaryPermissions) {
+  ScratchDir dir;
+  Env* env = Env::Default();
+  char temp[kMaxPath];
+  ASSERT_TRUE(env->MakeTempFile((dir.path() + "/").c_str(), "tel", temp));
+  EXPECT_EQ(ModeOf(temp), 0600u);
+
+  mode_t mask = umask(022);
+  const std::string fresh = dir.File("export.txt");
+  ASSERT_TRUE(env->ReplaceFile(temp, fresh.c_str()));
+  EXPECT_EQ(ModeOf(fresh), 0644u);
+
+  ASSERT_TRUE(env->MakeTempFile((dir.path() + "/").c_str(), "tel", temp));
+  ASSERT_EQ(chmod(fresh.c_str(), 0640), 0);
+  ASSERT_TRUE(env->ReplaceFile(temp, fresh.c_str()));
+  EXPECT_EQ(ModeOf(fresh), 0640u);
+  umask(mask);
+}
+
+}  // namespace
+}  // namespace test
+}  // namespace telbook
