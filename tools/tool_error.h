@@ -9,7 +9,7 @@
 namespace telbook {
 namespace tool {
 
-// Documented in tools/README-tool.md and in `telbook --help`; scripts rely on them.
+// Documented in README.md and in `telbook --help`; scripts rely on them.
 enum ExitStatus : int {
   kExitOk = 0,
   kExitFindings = 1,  // check: the phone book is not sound; search: nothing matched
