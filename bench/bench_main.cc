@@ -195,9 +195,9 @@ int Main(int argc, char** argv) {
 
   // fill
   double fill = Median(
-      3, [&] { unlink(fill_book.c_str()); }, [&] { TelbookFill(fill_book, full); });
+      5, [&] { unlink(fill_book.c_str()); }, [&] { TelbookFill(fill_book, full); });
   double fill_ref = Median(
-      3, [&] { RemoveSqlite(fill_db); }, [&] { Check(SqliteFill(fill_db, full), "sqlite fill"); });
+      5, [&] { RemoveSqlite(fill_db); }, [&] { Check(SqliteFill(fill_db, full), "sqlite fill"); });
   rows.push_back({"fill: create, 9999 entries, 1000 groups of 10, save", fill, fill_ref,
                   "SQLite insert", 0.75});
 
@@ -207,20 +207,20 @@ int Main(int argc, char** argv) {
   Check(SqliteFill(db, full), "making the full database");
 
   uint64_t sqlite_rows = 0;
-  double walk = Median(5, nullptr, [&] { TelbookWalk(book); });
-  double walk_ref = Median(5, nullptr, [&] { Check(SqliteWalk(db, &sqlite_rows), "sqlite walk"); });
+  double walk = Median(9, nullptr, [&] { TelbookWalk(book); });
+  double walk_ref = Median(9, nullptr, [&] { Check(SqliteWalk(db, &sqlite_rows), "sqlite walk"); });
   Check(sqlite_rows == 9999 + 1000, "sqlite walk row count");
   rows.push_back({"walk: open, every list item", walk, walk_ref, "SQLite SELECT *", 0.5});
 
   uint64_t delivered = 0;
-  double tabs = Median(5, nullptr, [&] { delivered = TelbookTabs(book); });
+  double tabs = Median(9, nullptr, [&] { delivered = TelbookTabs(book); });
   Check(delivered >= 9999 + 1000, "tabs deliver every record");
   rows.push_back({"tabs: open, every tab", tabs, walk_ref, "SQLite SELECT *", 2.0});
 
   int round = 0;
-  double save = Median(5, nullptr, [&] { TelbookSaveOneChange(book, ++round); });
+  double save = Median(7, nullptr, [&] { TelbookSaveOneChange(book, ++round); });
   const uint64_t book_bytes = FileSize(book);
-  double copy_time = Median(5, nullptr, [&] { Check(FlushedCopy(book, copy), "copy"); });
+  double copy_time = Median(7, nullptr, [&] { Check(FlushedCopy(book, copy), "copy"); });
   rows.push_back({"save after one change", save, copy_time, "flushed copy", 3.0});
 
   const std::vector<unsigned short> all_personal = Numbers(1, 9999);
@@ -228,10 +228,10 @@ int Main(int argc, char** argv) {
   const std::string text_out = dir + "/export.txt";
   const std::string subset_out = dir + "/subset.tlb";
   double text =
-      Median(5, nullptr, [&] { TelbookExport(book, all_personal, all_groups, 0, text_out); });
+      Median(7, nullptr, [&] { TelbookExport(book, all_personal, all_groups, 0, text_out); });
   rows.push_back({"text export of everything", text, walk_ref, "SQLite SELECT *", 2.0});
   double subset =
-      Median(5, nullptr, [&] { TelbookExport(book, all_personal, all_groups, 1, subset_out); });
+      Median(7, nullptr, [&] { TelbookExport(book, all_personal, all_groups, 1, subset_out); });
   rows.push_back({"subset of everything", subset, copy_time, "flushed copy", 3.0});
 
   // stress: groups of every entry, ten times larger against ten times smaller
@@ -246,10 +246,10 @@ int Main(int argc, char** argv) {
   Check(MakeBook(big_book.c_str(), Generate(big_shape)), "making the stress book");
   Check(MakeBook(small_book.c_str(), Generate(small_shape)), "making the small stress book");
   const std::string stress_out = dir + "/stress.txt";
-  double stress = Median(3, nullptr, [&] {
+  double stress = Median(5, nullptr, [&] {
     TelbookExport(big_book, all_personal, Numbers(16385, 10), 0, stress_out);
   });
-  double stress_small = Median(7, nullptr, [&] {
+  double stress_small = Median(11, nullptr, [&] {
     TelbookExport(small_book, Numbers(1, 999), Numbers(16385, 10), 0, stress_out);
   });
   rows.push_back({"stress: text export, 10 groups of all 9999", stress, stress_small,
@@ -303,7 +303,7 @@ int Main(int argc, char** argv) {
          heap_met ? "yes" : "NO");
   printf("\npeak of the library's blocks per operation (session object included):");
   for (const Peak& p : peaks) printf(" %s %.1f KiB;", p.operation, p.bytes / 1024.0);
-  printf("\nmedians of 3 to 7 runs each; whole bench %.1f s\n", total);
+  printf("\nmedians of 5 to 11 runs each; whole bench %.1f s\n", total);
 
   if (!keep) {
     for (const std::string& file :
