@@ -75,7 +75,8 @@ class Env {
   virtual void FreeBlock(void* block) = 0;
 
   // ---- Registry, below HKEY_CURRENT_USER ----
-  // Opens an existing key; with create, makes missing keys on the way. Null on failure.
+  // Opens an existing key for reading; with create, opens it for reading and writing and makes
+  // missing keys on the way. Null on failure.
   virtual KeyHandle OpenKey(const char* path, bool create) = 0;
   // Reads a value's bytes into buffer; fails when the value is missing or longer than capacity.
   virtual bool QueryValue(KeyHandle key, const char* name, void* buffer, uint32_t capacity,

@@ -159,7 +159,8 @@ class Win32Env final : public Env {
       rc = RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
                            KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
     } else {
-      rc = RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ | KEY_WRITE, &key);
+      // Loading needs read access only: a key the user may read but not write still loads.
+      rc = RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key);
     }
     if (rc != ERROR_SUCCESS) return nullptr;
     return new PlatformKey{key};
