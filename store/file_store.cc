@@ -12,6 +12,7 @@ bool FileStore::ObtainBuffers() {
       personal_index_.Obtain(env_, format::kIndexBufferSize) &&
       group_index_.Obtain(env_, format::kIndexBufferSize)) {
     group_cursor.Drop();
+    ForgetFreeSlotHints();
     return true;
   }
   ReleaseBuffers();
@@ -21,6 +22,7 @@ bool FileStore::ObtainBuffers() {
 
 void FileStore::ReleaseBuffers() {
   group_cursor.Drop();
+  ForgetFreeSlotHints();
   group_index_.Release();
   personal_index_.Release();
   favourites_.Release();

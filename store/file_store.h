@@ -57,6 +57,14 @@ class FileStore {
   uint8_t* personal_index() const { return personal_index_.data(); }
   uint8_t* group_index() const { return group_index_.data(); }
 
+  // The lowest slot index (0-based) of a table (0 personal, 1 group) that may still be free:
+  // every slot below it is used. Slots are never emptied while the buffers hold a phone book,
+  // so the hint only rises; it is forgotten whenever the buffers are obtained, released or
+  // loaded from a file.
+  uint16_t free_slot_hint(int table) const { return free_slot_hint_[table]; }
+  void set_free_slot_hint(int table, uint16_t index) { free_slot_hint_[table] = index; }
+  void ForgetFreeSlotHints() { free_slot_hint_[0] = free_slot_hint_[1] = 0; }
+
   uint16_t personal_count() const;
   uint16_t group_count() const;
   void set_personal_count(uint16_t n);
@@ -77,6 +85,7 @@ class FileStore {
   MemoryBlock favourites_;
   MemoryBlock personal_index_;
   MemoryBlock group_index_;
+  uint16_t free_slot_hint_[2] = {};
 };
 
 }  // namespace telbook

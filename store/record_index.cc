@@ -42,10 +42,17 @@ int IndexLookup::SlotNumber(const uint8_t* slot) {
 uint16_t IndexLookup::FreeSlot(uint16_t base) {
   uint8_t* slot = nullptr;
   if (Lookup(static_cast<uint16_t>(base + 1), &slot) != kOk) return format::kNoFreeSlot;
-  for (uint16_t n = 1; n <= format::kSlotsPerTable; ++n, slot += format::kSlotSize) {
-    if (Slot::kind(slot) == format::kKindFree) return static_cast<uint16_t>(base + n);
+  // The scan starts at the remembered lowest slot that may be free; the hint stays on the slot
+  // it answers, which is free until a write fills it (a failed write leaves it free).
+  const int table = base == 0 ? 0 : 1;
+  uint16_t index = store_->free_slot_hint(table);
+  for (slot += format::kSlotSize * index; index < format::kSlotsPerTable;
+       ++index, slot += format::kSlotSize) {
+    if (Slot::kind(slot) == format::kKindFree) break;
   }
-  return format::kNoFreeSlot;
+  store_->set_free_slot_hint(table, index);
+  if (index == format::kSlotsPerTable) return format::kNoFreeSlot;
+  return static_cast<uint16_t>(base + index + 1);
 }
 
 bool IndexLookup::IsFree(uint16_t record_number) {

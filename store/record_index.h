@@ -36,7 +36,8 @@ class IndexLookup {
   // The record number of a slot, or -1 with (20, 3) when it is not the start of a slot.
   int SlotNumber(const uint8_t* slot);
   // The first free record number of the personal table (base 0) or the group table (base
-  // 16384), searching all 9999 slots; 65535 when there is none.
+  // 16384) among all 9999 slots; 65535 when there is none. The search starts at the store's
+  // remembered lowest slot that may be free, so a fill costs one pass over the table.
   uint16_t FreeSlot(uint16_t base);
   // True when the number names a slot whose kind is 0; false for 0 and refused numbers.
   bool IsFree(uint16_t record_number);

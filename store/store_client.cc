@@ -83,6 +83,7 @@ bool StoreClient::LayOutNewFile(const char* path) {
   EncodeU16(favourites + kFavouriteCountOffset, kFavouriteCount);
   memset(store_->personal_index(), 0, kIndexBufferSize);
   memset(store_->group_index(), 0, kIndexBufferSize);
+  store_->ForgetFreeSlotHints();
 
   FileHandle file = accessor_.Open(path, OpenMode::kCreate);
   if (file == nullptr) return false;
@@ -113,6 +114,8 @@ short StoreClient::ReadHeader(FileHandle file) {
   using namespace format;
   uint8_t* personal = store_->personal_index();
   uint8_t* group = store_->group_index();
+  // Whatever is read below, success or not, replaces the slots the hints were taken from.
+  store_->ForgetFreeSlotHints();
   if (PositionedRead(file, store_->header(), kHeaderOffset, kPositionBegin, kHeaderSize) != kOk ||
       PositionedRead(file, store_->favourites(), kFavouritesOffset, kPositionBegin,
                      kFavouritesSize) != kOk ||

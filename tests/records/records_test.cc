@@ -184,6 +184,49 @@ TEST_F(RecordsTest, NumbersCountsAndRefusedNumbers) {
   }
 }
 
+// The lowest free number is remembered between writes: gaps filled by chosen numbers are passed
+// over, and a phone book opened anew (after a drop or a save) is searched from its first slot.
+TEST_F(RecordsTest, LowestFreeNumberAcrossChosenNumbersAndReopens) {
+  Create();
+  TL_Kojin k = FullEntry();
+  EXPECT_EQ(Write(k, 2), 2);
+  EXPECT_EQ(Write(k), 1);
+  EXPECT_EQ(Write(k), 3);
+  EXPECT_EQ(Write(k, 5), 5);
+  EXPECT_EQ(Write(k), 4);
+  EXPECT_EQ(Write(k), 6);
+  TL_Group g{};
+  unsigned short number = 16386;
+  ASSERT_EQ(TL_writeGroup(s_, &g, &number, 0, nullptr), 0);
+  number = 0;
+  ASSERT_EQ(TL_writeGroup(s_, &g, &number, 0, nullptr), 0);
+  EXPECT_EQ(number, 16385);
+  number = 0;
+  ASSERT_EQ(TL_writeGroup(s_, &g, &number, 0, nullptr), 0);
+  EXPECT_EQ(number, 16387);
+
+  // Dropped: the phone book is empty again, so numbering starts over.
+  ASSERT_EQ(TL_closeDataBase(s_, 1), 0);
+  ASSERT_EQ(TL_openDataBase(s_, path_.c_str()), 0);
+  EXPECT_EQ(Write(k), 1);
+  number = 0;
+  ASSERT_EQ(TL_writeGroup(s_, &g, &number, 0, nullptr), 0);
+  EXPECT_EQ(number, 16385);
+  ASSERT_EQ(TL_closeDataBase(s_, 0), 0);
+
+  // A saved book with a gap below its used slots: the gap is found after the open.
+  BookBuilder book;
+  Bytes record = KojinImage().Build();
+  uint32_t at = book.Append(record);
+  for (int n : {1, 2, 4}) {
+    SetPersonalSlot(&book.bytes(), n, 1, 0x0B, static_cast<uint16_t>(record.size()), at);
+  }
+  PutU16(&book.bytes(), 8, 3);
+  OpenImage(book.bytes());
+  EXPECT_EQ(Write(k), 3);
+  EXPECT_EQ(Write(k), 5);
+}
+
 TEST_F(RecordsTest, AFullPersonalTableRefusesANewEntry) {
   BookBuilder book;
   Bytes record = KojinImage().Build();
@@ -620,6 +663,30 @@ TEST_F(RecordFaultTest, WriteFailuresChangeNeitherSlotNorCount) {
   EXPECT_EQ(groups, 0);
   EXPECT_EQ(TL_openGroup(s_, 16385), -1);
   EXPECT_EQ(ErrorOf(s_), (Pair{11, 4}));
+}
+
+TEST_F(RecordFaultTest, AFailedAppendLeavesItsNumberTheLowestFree) {
+  Open();
+  TL_Kojin k = FullEntry();
+  unsigned short number = 0;
+  env_.FailAt(FaultKind::kWrite, 1);
+  EXPECT_EQ(TL_writeKojin(s_, &k, &number, 0), -1);
+  EXPECT_EQ(number, 2);
+  number = 0;
+  ASSERT_EQ(TL_writeKojin(s_, &k, &number, 0), 0);
+  EXPECT_EQ(number, 2);
+  number = 0;
+  ASSERT_EQ(TL_writeKojin(s_, &k, &number, 0), 0);
+  EXPECT_EQ(number, 3);
+
+  TL_Group g{};
+  number = 0;
+  env_.FailAt(FaultKind::kWrite, 1);
+  EXPECT_EQ(TL_writeGroup(s_, &g, &number, 0, nullptr), -1);
+  EXPECT_EQ(number, 16385);
+  number = 0;
+  ASSERT_EQ(TL_writeGroup(s_, &g, &number, 0, nullptr), 0);
+  EXPECT_EQ(number, 16385);
 }
 
 TEST_F(RecordFaultTest, FailedSwitchWritesNothing) {
