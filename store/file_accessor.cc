@@ -45,6 +45,16 @@ short FileAccessor::Read(FileHandle file, void* buffer, uint32_t length, uint32_
   return kOk;
 }
 
+short FileAccessor::ReadUpTo(FileHandle file, void* buffer, uint32_t capacity, uint32_t needed,
+                             uint32_t* count) {
+  *count = 0;
+  if (!store_->env()->Read(file, buffer, capacity, count) || *count < needed || *count > capacity) {
+    store_->RecordError(category::kFileRead, detail::kReadFailed);
+    return kFailed;
+  }
+  return kOk;
+}
+
 short FileAccessor::Write(FileHandle file, const void* buffer, uint32_t length, uint32_t* count) {
   if (count == nullptr) {
     store_->RecordError(category::kFileWrite, detail::kNoCountPlace);

@@ -27,6 +27,10 @@ class FileAccessor {
   short Position(FileHandle file, uint32_t offset, uint16_t mode, uint32_t* new_position);
   // 0, or -1 with (14, 18) when count is null, (14, 15) when the read fails or comes up short.
   short Read(FileHandle file, void* buffer, uint32_t length, uint32_t* count);
+  // Reads up to capacity bytes, fewer only where the file ends: 0 when at least `needed` came,
+  // or -1 with (14, 15) when the read fails or brings fewer. *count is what was read.
+  short ReadUpTo(FileHandle file, void* buffer, uint32_t capacity, uint32_t needed,
+                 uint32_t* count);
   // 0, or -1 with (13, 18) when count is null, (13, 14) when the write fails or comes up short.
   short Write(FileHandle file, const void* buffer, uint32_t length, uint32_t* count);
   // 0, or -1 with (12, 13). The handle is gone either way.

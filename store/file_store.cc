@@ -13,6 +13,7 @@ bool FileStore::ObtainBuffers() {
       group_index_.Obtain(env_, format::kIndexBufferSize)) {
     group_cursor.Drop();
     ForgetFreeSlotHints();
+    read_ahead_.Forget();
     return true;
   }
   ReleaseBuffers();
@@ -23,6 +24,7 @@ bool FileStore::ObtainBuffers() {
 void FileStore::ReleaseBuffers() {
   group_cursor.Drop();
   ForgetFreeSlotHints();
+  read_ahead_.Release();
   group_index_.Release();
   personal_index_.Release();
   favourites_.Release();

@@ -9,6 +9,7 @@
 #include "platform/memory_block.h"
 #include "store/errors.h"
 #include "store/format.h"
+#include "store/read_ahead.h"
 
 namespace telbook {
 
@@ -29,7 +30,7 @@ struct GroupCursor {
 
 class FileStore {
  public:
-  explicit FileStore(Env* env) : env_(env) {}
+  explicit FileStore(Env* env) : env_(env), read_ahead_(this) {}
   FileStore(const FileStore&) = delete;
   FileStore& operator=(const FileStore&) = delete;
   virtual ~FileStore() = default;
@@ -65,6 +66,11 @@ class FileStore {
   void set_free_slot_hint(int table, uint16_t index) { free_slot_hint_[table] = index; }
   void ForgetFreeSlotHints() { free_slot_hint_[0] = free_slot_hint_[1] = 0; }
 
+  // The block read ahead of the records of the open file, for walks over the record area. Its
+  // bytes are forgotten at every append and whenever the buffers are obtained or the handle
+  // changes; the block goes with the buffers.
+  ReadAhead& read_ahead() { return read_ahead_; }
+
   uint16_t personal_count() const;
   uint16_t group_count() const;
   void set_personal_count(uint16_t n);
@@ -86,6 +92,7 @@ class FileStore {
   MemoryBlock personal_index_;
   MemoryBlock group_index_;
   uint16_t free_slot_hint_[2] = {};
+  ReadAhead read_ahead_;
 };
 
 }  // namespace telbook

@@ -1,0 +1,59 @@
+// A block of a file read ahead of the record being read, so that records lying back to back
+// cost one read per block rather than one each. Whoever writes the file must Forget() first.
+#ifndef TELBOOK_STORE_READ_AHEAD_H_
+#define TELBOOK_STORE_READ_AHEAD_H_
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/env.h"
+#include "platform/memory_block.h"
+#include "store/file_accessor.h"
+#include "store/format.h"
+
+namespace telbook {
+
+class FileStore;
+
+class ReadAhead {
+ public:
+  // Some 150 to 200 personal entries, or the largest group record.
+  static constexpr size_t kBlockSize = 32 * 1024;
+  static_assert(kBlockSize >= format::kMaxGroupRecordSize, "a block holds any record");
+
+  explicit ReadAhead(FileStore* store) : store_(store), accessor_(store) {}
+  ReadAhead(const ReadAhead&) = delete;
+  ReadAhead& operator=(const ReadAhead&) = delete;
+  virtual ~ReadAhead() = default;
+
+  // Obtains an empty block of capacity bytes through the store's Env; false, recording nothing,
+  // when there is no memory.
+  bool Obtain(size_t capacity);
+  // Forgets the bytes held and gives the block back.
+  void Release();
+  bool ready() const { return !block_.empty(); }
+  // Drops the bytes held, so that the next read goes to the file.
+  void Forget() {
+    file_ = nullptr;
+    length_ = 0;
+  }
+
+  // Copies the length bytes at offset of file into out: from the block when they lie wholly in
+  // it; otherwise the block is filled anew from offset with as much of the file as it holds
+  // (without a block, or for bytes longer than it, they are read straight into out). 0, or -1
+  // with (17, 19) or (14, 15) when the file cannot be read or holds fewer bytes; the block is
+  // then empty.
+  short Read(FileHandle file, uint32_t offset, uint32_t length, uint8_t* out);
+
+ private:
+  FileStore* store_;
+  FileAccessor accessor_;
+  MemoryBlock block_;
+  FileHandle file_ = nullptr;
+  uint32_t start_ = 0;   // file offset of the first byte held
+  uint32_t length_ = 0;  // bytes held
+};
+
+}  // namespace telbook
+
+#endif  // TELBOOK_STORE_READ_AHEAD_H_

@@ -1,0 +1,214 @@
+// The pieces the compaction and the subset write and read through: the append buffer, the slot
+// window and the read-ahead block, each on a real file behind the fault-injecting Env.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/fault_env.h"
+#include "store/append_buffer.h"
+#include "store/file_store.h"
+#include "store/format.h"
+#include "store/read_ahead.h"
+#include "store/slot_window.h"
+#include "test_util.h"
+
+namespace telbook {
+namespace test {
+namespace {
+
+Bytes Pattern(size_t length, uint8_t seed) {
+  Bytes b(length);
+  for (size_t i = 0; i < length; ++i) b[i] = static_cast<uint8_t>(seed + i * 7);
+  return b;
+}
+
+class BlockIoTest : public ::testing::Test {
+ protected:
+  FileHandle Open(const std::string& name, OpenMode mode) {
+    OpenError error;
+    FileHandle file = env_.OpenFile(dir_.File(name).c_str(), mode, &error);
+    EXPECT_NE(file, nullptr);
+    return file;
+  }
+  ErrorPair Error() const { return store_.error(); }
+
+  ScratchDir dir_;
+  FaultEnv env_{Env::Default()};
+  FileStore store_{&env_};
+};
+
+TEST_F(BlockIoTest, AppendedBytesLieWhereAppendSaidAndFullBlocksAreOneWriteEach) {
+  AppendBuffer buffer(&store_);
+  ASSERT_TRUE(buffer.Obtain(100));
+  FileHandle out = Open("out", OpenMode::kCreate);
+  buffer.Start(out, 10);
+  Bytes expected(10, 0);
+  const size_t lengths[] = {40, 40, 40, 0, 250, 100, 1};
+  uint8_t seed = 1;
+  for (size_t length : lengths) {
+    Bytes piece = Pattern(length, seed++);
+    uint32_t position = 0;
+    ASSERT_EQ(buffer.Append(piece.data(), static_cast<uint32_t>(length), &position), 0);
+    EXPECT_EQ(position, expected.size());
+    expected.insert(expected.end(), piece.begin(), piece.end());
+  }
+  EXPECT_EQ(buffer.position(), expected.size());
+  // The 80 held go when the third piece comes; the 40 held go before the 250, which goes at
+  // once; the 100 fill the block, which goes when the 1 comes.
+  EXPECT_EQ(env_.Count(FaultKind::kWrite), 4);
+  ASSERT_EQ(buffer.Flush(), 0);
+  EXPECT_EQ(env_.Count(FaultKind::kWrite), 5);
+  ASSERT_EQ(buffer.Flush(), 0);
+  EXPECT_EQ(env_.Count(FaultKind::kWrite), 5) << "nothing held, nothing written";
+  env_.Close(out);
+  Bytes written = ReadFileOrDie(dir_.File("out"));
+  ASSERT_EQ(written.size(), expected.size());
+  EXPECT_TRUE(Bytes(written.begin() + 10, written.end()) ==
+              Bytes(expected.begin() + 10, expected.end()));
+}
+
+TEST_F(BlockIoTest, AFailedFlushReportsTheWritePair) {
+  AppendBuffer buffer(&store_);
+  ASSERT_TRUE(buffer.Obtain(64));
+  FileHandle out = Open("out", OpenMode::kCreate);
+  buffer.Start(out, 0);
+  Bytes piece = Pattern(50, 3);
+  uint32_t position = 0;
+  ASSERT_EQ(buffer.Append(piece.data(), 50, &position), 0);
+  env_.FailAt(FaultKind::kWrite, 1);
+  EXPECT_EQ(buffer.Append(piece.data(), 50, &position), -1) << "the full block fails to go out";
+  EXPECT_EQ(Error().category, 13);
+  EXPECT_EQ(Error().detail, 14);
+  env_.FailAt(FaultKind::kMove, 1);
+  EXPECT_EQ(buffer.Flush(), -1);
+  EXPECT_EQ(Error().category, 17);
+  EXPECT_EQ(Error().detail, 19);
+  env_.Close(out);
+  EXPECT_TRUE(ReadFileOrDie(dir_.File("out")).empty());
+}
+
+TEST_F(BlockIoTest, WithoutMemoryTheBlocksAreRefused) {
+  AppendBuffer buffer(&store_);
+  SlotWindow window(&store_);
+  ReadAhead ahead(&store_);
+  env_.SetSticky(true);
+  env_.FailAt(FaultKind::kAlloc, 1);
+  EXPECT_FALSE(buffer.Obtain(AppendBuffer::kBlockSize));
+  EXPECT_FALSE(window.Obtain());
+  EXPECT_FALSE(ahead.Obtain(ReadAhead::kBlockSize));
+  EXPECT_FALSE(ahead.ready());
+  EXPECT_EQ(Error().category, 0) << "the caller records the pair";
+}
+
+// Windows never cross from a table's low part (slots 1 to 1024) to its high part, and each goes
+// to its slots' place in the file.
+TEST_F(BlockIoTest, SlotWindowsCoverEachPartOfATableAndGoToTheirPlace) {
+  SlotWindow window(&store_);
+  ASSERT_TRUE(window.Obtain());
+  Bytes slots(format::kSlotSize * format::kSlotsPerTable);
+  for (size_t i = 0; i < slots.size(); ++i) slots[i] = static_cast<uint8_t>(i % 251 + 1);
+
+  std::vector<std::pair<uint32_t, uint32_t>> seen;
+  for (uint32_t first = 1; first <= format::kSlotsPerTable; first = window.last() + 1) {
+    window.Begin(true, first, format::kSlotsPerTable, slots.data() + 8 * (first - 1));
+    seen.push_back({window.first(), window.last()});
+  }
+  ASSERT_EQ(seen.size(), 10u);
+  EXPECT_EQ(seen[0], std::make_pair(1u, 1024u));
+  EXPECT_EQ(seen[1], std::make_pair(1025u, 2048u));
+  EXPECT_EQ(seen[9], std::make_pair(9217u, 9999u));
+  window.Begin(false, 1000, 5000, nullptr);
+  EXPECT_EQ(window.last(), 1024u) << "the low part ends at 1024";
+  window.Begin(false, 4097, 5000, nullptr);
+  EXPECT_EQ(window.last(), 5000u);
+
+  // Personal slots 1020 to 1024 and group slots 1025 to 1027 at their offsets.
+  FileHandle out = Open("fixed", OpenMode::kCreate);
+  window.Begin(true, 1020, 1024, slots.data() + 8 * 1019);
+  window.slot(1022)[0] = 0xEE;
+  ASSERT_EQ(window.Write(out), 0);
+  window.Begin(false, 1025, 1027, nullptr);
+  window.slot(1026)[1] = 0xDD;
+  ASSERT_EQ(window.Write(out), 0);
+  env_.FailAt(FaultKind::kWrite, 1);
+  EXPECT_EQ(window.Write(out), -1);
+  EXPECT_EQ(Error().category, 13);
+  env_.Close(out);
+  Bytes file = ReadFileOrDie(dir_.File("fixed"));
+  ASSERT_EQ(file.size(), format::GroupSlotOffset(1027) + 8);
+  EXPECT_EQ(file[format::PersonalSlotOffset(1020)], slots[8 * 1019]);
+  EXPECT_EQ(file[format::PersonalSlotOffset(1022)], 0xEE);
+  EXPECT_EQ(file[format::PersonalSlotOffset(1024) + 7], slots[8 * 1023 + 7]);
+  EXPECT_EQ(file[format::GroupSlotOffset(1025)], 0);
+  EXPECT_EQ(file[format::GroupSlotOffset(1026) + 1], 0xDD);
+}
+
+TEST_F(BlockIoTest, ReadAheadServesBytesFromItsBlockUntilForgotten) {
+  Bytes content = Pattern(1000, 9);
+  WriteFile(dir_.File("in"), content);
+  FileHandle in = Open("in", OpenMode::kUpdate);
+  ReadAhead ahead(&store_);
+  ASSERT_TRUE(ahead.Obtain(256));
+  uint8_t out[300];
+  ASSERT_EQ(ahead.Read(in, 100, 50, out), 0);
+  EXPECT_TRUE(Bytes(out, out + 50) == Bytes(content.begin() + 100, content.begin() + 150));
+  EXPECT_EQ(env_.Count(FaultKind::kRead), 1);
+  ASSERT_EQ(ahead.Read(in, 150, 200, out), 0) << "the block holds 100 to 356";
+  EXPECT_TRUE(Bytes(out, out + 200) == Bytes(content.begin() + 150, content.begin() + 350));
+  EXPECT_EQ(env_.Count(FaultKind::kRead), 1);
+  ASSERT_EQ(ahead.Read(in, 300, 100, out), 0) << "past the block: read anew from 300";
+  EXPECT_EQ(env_.Count(FaultKind::kRead), 2);
+  EXPECT_TRUE(Bytes(out, out + 100) == Bytes(content.begin() + 300, content.begin() + 400));
+
+  // Bytes written behind the block's back are seen once it is forgotten.
+  uint32_t count = 0;
+  uint32_t where = 0;
+  ASSERT_TRUE(env_.Seek(in, 310, SeekMode::kBegin, &where));
+  const uint8_t changed[] = {0xAA, 0xBB};
+  ASSERT_TRUE(env_.Write(in, changed, 2, &count));
+  ahead.Forget();
+  ASSERT_EQ(ahead.Read(in, 310, 2, out), 0);
+  EXPECT_EQ(out[0], 0xAA);
+  EXPECT_EQ(out[1], 0xBB);
+
+  // Longer than the block: straight into the caller's buffer.
+  ASSERT_EQ(ahead.Read(in, 0, 300, out), 0);
+  EXPECT_EQ(out[299], content[299]);
+  env_.Close(in);
+}
+
+TEST_F(BlockIoTest, ReadAheadAtTheEndOfTheFileNeedsOnlyTheBytesAsked) {
+  Bytes content = Pattern(1000, 5);
+  WriteFile(dir_.File("in"), content);
+  FileHandle in = Open("in", OpenMode::kRead);
+  ReadAhead ahead(&store_);
+  ASSERT_TRUE(ahead.Obtain(512));
+  uint8_t out[64];
+  ASSERT_EQ(ahead.Read(in, 960, 40, out), 0) << "a short block at the end is fine";
+  EXPECT_EQ(out[39], content[999]);
+  EXPECT_EQ(ahead.Read(in, 990, 20, out), -1) << "ten bytes past the end";
+  EXPECT_EQ(Error().category, 14);
+  EXPECT_EQ(Error().detail, 15);
+  EXPECT_EQ(ahead.Read(in, 5000, 1, out), -1);
+  env_.FailAt(FaultKind::kMove, 1);
+  EXPECT_EQ(ahead.Read(in, 0, 10, out), -1);
+  EXPECT_EQ(Error().category, 17);
+  env_.FailAt(FaultKind::kRead, 1);
+  EXPECT_EQ(ahead.Read(in, 0, 10, out), -1);
+  EXPECT_EQ(Error().category, 14);
+  ASSERT_EQ(ahead.Read(in, 0, 10, out), 0) << "a failed fill leaves nothing behind";
+  EXPECT_EQ(out[9], content[9]);
+
+  // Without a block every read goes to the file.
+  ahead.Release();
+  EXPECT_FALSE(ahead.ready());
+  int reads = env_.Count(FaultKind::kRead);
+  ASSERT_EQ(ahead.Read(in, 0, 10, out), 0);
+  ASSERT_EQ(ahead.Read(in, 0, 10, out), 0);
+  EXPECT_EQ(env_.Count(FaultKind::kRead), reads + 2);
+  env_.Close(in);
+}
+
+}  // namespace
+}  // namespace test
+}  // namespace telbook
