@@ -10,6 +10,7 @@
 #include "interface/session.h"
 #include "interface/telbook.h"
 #include "records/book_builder.h"
+#include "store/format.h"
 #include "test_util.h"
 
 namespace telbook {
@@ -140,6 +141,66 @@ TEST_F(CompactionTest, Version1BookIsUpgradedWithRecordsPackedInSlotOrder) {
   EXPECT_STREQ(g.Name, "Team");
   EXPECT_EQ(g.MemberCount, 2);
   EXPECT_EQ(dir_.List(), std::vector<std::string>{"book.tel"});
+}
+
+// A book whose records fill many write blocks and whose slots reach into every part of both
+// tables, including free slots that carry stale bytes: the saved file is its layout, byte for
+// byte.
+TEST_F(CompactionTest, ALargeBookSavesToExactlyItsLayout) {
+  Bytes image = EmptyBook();
+  std::vector<std::pair<int, Bytes>> personal;
+  for (int n = 1; n <= 9999; n += (n < 1100 ? 1 : 7)) {
+    if (n == 500) continue;
+    Bytes r = PersonalRecord("Entry " + std::to_string(n), std::to_string(n * 31));
+    SetPersonalSlot(&image, n, 1, kTab, static_cast<uint16_t>(r.size()), Append(&image, r));
+    personal.push_back({n, r});
+  }
+  // A free slot keeps its bytes in the saved file.
+  SetPersonalSlot(&image, 500, 0, 0x22, 77, 123456);
+  std::vector<std::pair<int, Bytes>> groups;
+  for (int n : {1, 1024, 1025, 3000, 5000}) {
+    Bytes r = GroupImage("Group " + std::to_string(n), "", {1, 2, 3}, 3);
+    if (n == 3000) {
+      // The largest group record there is: 9999 members.
+      r.assign(16, 0);
+      r[0] = 2;
+      PutU16(&r, 12, 9999);
+      for (int m = 0; m < 9999; ++m) {
+        r.push_back(static_cast<uint8_t>(m % 200 + 1));
+        r.push_back(0);
+      }
+      PutU16(&r, 6, static_cast<uint16_t>(r.size()));
+      r.insert(r.end(), {'B', 'i', 'g', 0});
+      PutU16(&r, 8, static_cast<uint16_t>(r.size()));
+      r.push_back(0);
+    }
+    SetGroupSlot(&image, n, 2, kTab, static_cast<uint16_t>(r.size()), Append(&image, r));
+    groups.push_back({n, r});
+  }
+  Bytes beyond = GroupImage("Beyond", "", {1}, 1);
+  SetGroupSlot(&image, 7000, 2, kTab, static_cast<uint16_t>(beyond.size()), Append(&image, beyond));
+  OpenChanged(image);
+  ASSERT_EQ(TL_closeDataBase(s_, 0), 0);
+
+  Bytes expected = EmptyBook();
+  memcpy(expected.data() + 128, image.data() + 128, kRecordArea - 128);
+  PutU16(&expected, 8, static_cast<uint16_t>(personal.size()));
+  PutU16(&expected, 10, static_cast<uint16_t>(groups.size()));
+  expected[120120 + 8 * (7000 - 5001)] = 0;
+  for (const auto& p : personal) {
+    Bytes c = Converted(p.second, false);
+    SetPersonalSlot(&expected, p.first, 1, kTab, static_cast<uint16_t>(c.size()),
+                    Append(&expected, c));
+  }
+  for (const auto& g : groups) {
+    Bytes c = Converted(g.second, true);
+    SetGroupSlot(&expected, g.first, 2, kTab, static_cast<uint16_t>(c.size()),
+                 Append(&expected, c));
+  }
+  Bytes saved = ReadFileOrDie(path_);
+  ASSERT_EQ(saved.size(), expected.size());
+  EXPECT_TRUE(saved == expected);
+  EXPECT_EQ(GetU32(saved, format::PersonalSlotOffset(500) + 4), 123456u);
 }
 
 TEST_F(CompactionTest, GroupSlotsAbove5000AreWrittenFree) {
