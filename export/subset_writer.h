@@ -7,9 +7,11 @@
 
 #include "platform/env.h"
 #include "platform/memory_block.h"
+#include "store/append_buffer.h"
 #include "store/file_accessor.h"
 #include "store/format.h"
 #include "store/record_index.h"
+#include "store/slot_window.h"
 #include "store/store_client.h"
 
 namespace telbook {
@@ -28,7 +30,12 @@ static_assert(kDefaultFavouriteNameSize + 1 <= format::kFavouriteNameSize,
 class SubsetWriter {
  public:
   explicit SubsetWriter(FileStore* store)
-      : store_(store), client_(store), accessor_(store), lookup_(store) {}
+      : store_(store),
+        client_(store),
+        accessor_(store),
+        lookup_(store),
+        records_(store),
+        window_(store) {}
   SubsetWriter(const SubsetWriter&) = delete;
   SubsetWriter& operator=(const SubsetWriter&) = delete;
   virtual ~SubsetWriter() = default;
@@ -47,14 +54,17 @@ class SubsetWriter {
                uint16_t group_count, const char* file_name, int16_t* empty_group);
 
  private:
-  // One pass over a table. base 0 for personal entries, 16384 for groups.
+  // One pass over a table, base 0 for personal entries, 16384 for groups: the chosen records
+  // appended, the table's slots written a window at a time.
   short Pass(FileHandle out, uint16_t base, const uint16_t* numbers, uint16_t count,
-             MemoryBlock* record, uint8_t* fixed, uint16_t* written, int16_t* empty_group);
+             MemoryBlock* record, uint16_t* written, int16_t* empty_group);
 
   FileStore* store_;
   StoreClient client_;
   FileAccessor accessor_;
   IndexLookup lookup_;
+  AppendBuffer records_;
+  SlotWindow window_;
   const RecordConverter* converter_ = nullptr;
   // Chosen flags of the pass under way; index 0 is unused.
   bool chosen_[format::kSlotsPerTable + 1] = {};

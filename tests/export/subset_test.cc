@@ -82,6 +82,52 @@ TEST_F(SubsetTest, EntriesThreeAnd2000AndGroup16390) {
   EXPECT_EQ(g.MemberCount, 2);
 }
 
+// Records enough to fill many write blocks and chosen slots in every part of both tables: the
+// subset is its layout, byte for byte.
+TEST_F(SubsetTest, ALargeSubsetIsExactlyItsLayout) {
+  BookImage book;
+  std::vector<int> entries;
+  for (int n = 1; n <= 9999; n += (n < 1100 ? 1 : 5)) {
+    book.AddKojin(n, Entry("Entry " + std::to_string(n), "a", std::to_string(n * 17)), 0x21);
+    if (n % 3 != 0) entries.push_back(n);
+  }
+  // A group of 9999 members brings only chosen entries along.
+  std::vector<uint16_t> many;
+  while (many.size() < 9999) many.push_back(static_cast<uint16_t>(entries[many.size() % 7]));
+  for (int n : {1, 1024, 1025, 4000, 6000}) {
+    book.AddGroup(n, "G" + std::to_string(n), "g", n == 4000 ? many : std::vector<uint16_t>{1});
+  }
+  Open(book);
+  std::vector<uint16_t> chosen(entries.begin(), entries.end());
+  ASSERT_EQ(Export(chosen, {16385, 17409, 20384, 22384}, kSubset), 0);
+
+  Bytes expected = EmptyBook();
+  PutU16(&expected, format::kPersonalCountOffset, static_cast<uint16_t>(entries.size()));
+  PutU16(&expected, format::kGroupCountOffset, 4);
+  for (int k = 0; k < 5; ++k) {
+    const uint8_t name[] = {0x82, 0xA8, 0x8D, 0x44,
+                            0x82, 0xDD, 0x82, static_cast<uint8_t>(0x50 + k)};
+    memcpy(expected.data() + 36 + 16 * k, name, sizeof(name));
+  }
+  auto append = [&expected](const Bytes& r) {
+    uint32_t at = static_cast<uint32_t>(expected.size());
+    expected.insert(expected.end(), r.begin(), r.end());
+    return at;
+  };
+  for (int n : entries) {
+    Bytes r = KojinRecord(Entry("Entry " + std::to_string(n), "a", std::to_string(n * 17)));
+    SetPersonalSlot(&expected, n, 1, 0x01, static_cast<uint16_t>(r.size()), append(r));
+  }
+  for (int n : {1, 1025, 4000, 6000}) {
+    Bytes r =
+        GroupRecord("G" + std::to_string(n), "g", n == 4000 ? many : std::vector<uint16_t>{1});
+    SetGroupSlot(&expected, n, 2, 0x01, static_cast<uint16_t>(r.size()), append(r));
+  }
+  Bytes out = OutputBytes();
+  ASSERT_EQ(out.size(), expected.size());
+  EXPECT_TRUE(out == expected);
+}
+
 TEST_F(SubsetTest, NothingChosenGivesTheFixedPartAlone) {
   BookImage book;
   book.AddKojin(1, Entry("one"));
