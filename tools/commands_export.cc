@@ -1,9 +1,5 @@
 // `telbook export`: the library's text export or phone book subset of chosen records (all by
 // default), or a UTF-8 vCard 3.0 file of the personal entries made by the tool itself.
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +14,7 @@
 #include "tools/commands.h"
 #include "tools/error_words.h"
 #include "tools/records.h"
+#include "tools/system.h"
 #include "tools/text.h"
 #include "tools/tool_error.h"
 
@@ -116,28 +113,6 @@ std::string Vcard(const TL_Kojin& e) {
   add("EMAIL;TYPE=INTERNET:", FromField(e.EMail));
   add("NOTE:", FromField(e.Memo));
   return card + VcardLine("END:VCARD");
-}
-
-// Writes bytes to dest through a new file beside it, which then replaces dest in one step.
-void WriteFileAtomically(const std::string& dest, const std::string& bytes) {
-  std::string temp = dest + ".tmp-XXXXXX";
-  int fd = mkstemp(&temp[0]);
-  if (fd < 0) throw ToolError(kExitFile, dest, std::string("cannot write: ") + strerror(errno));
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  bool ok = done == bytes.size() && fsync(fd) == 0;
-  int saved = errno;
-  ok = close(fd) == 0 && ok;
-  if (ok) chmod(temp.c_str(), 0644);
-  if (!ok || rename(temp.c_str(), dest.c_str()) != 0) {
-    if (ok) saved = errno;
-    unlink(temp.c_str());
-    throw ToolError(kExitFile, dest, std::string("cannot write: ") + strerror(saved));
-  }
 }
 
 }  // namespace

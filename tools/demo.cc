@@ -1,8 +1,5 @@
 // `telbook demo [DIR]`: a phone book of realistic entries made in a fresh directory, then shown
 // tab by tab, entry by entry, and exported, so that a new user sees what the library does.
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +17,7 @@
 #include "tools/display.h"
 #include "tools/favourites.h"
 #include "tools/records.h"
+#include "tools/system.h"
 #include "tools/text.h"
 #include "tools/tool_error.h"
 
@@ -27,23 +25,12 @@ namespace telbook {
 namespace tool {
 namespace {
 
-// The directory the demo works in: DIR (made when missing), else a fresh one below $TMPDIR or
-// /tmp. The library's temporary files go there too, so nothing is left outside it.
+// The directory the demo works in: DIR (made when missing), else a fresh one in the temporary
+// directory. The library's temporary files go there too, so nothing is left outside it.
 std::string DemoDirectory(const std::string& given) {
-  if (!given.empty()) {
-    if (mkdir(given.c_str(), 0777) != 0 && errno != EEXIST) {
-      throw ToolError(kExitFile, given,
-                      std::string("cannot make the directory: ") + strerror(errno));
-    }
-    return given;
-  }
-  const char* tmp = getenv("TMPDIR");
-  std::string base = tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp";
-  std::string pattern = base + "/telbook-demo-XXXXXX";
-  if (mkdtemp(&pattern[0]) == nullptr) {
-    throw ToolError(kExitFile, base, std::string("cannot make a directory: ") + strerror(errno));
-  }
-  return pattern;
+  if (given.empty()) return MakeUniqueDirectory("telbook-demo-");
+  MakeDirectory(given);
+  return given;
 }
 
 // Writes the sample entries, groups and favourite names into the open book.
@@ -118,7 +105,7 @@ void Export(const Book& book, const std::string& dest, int format,
 int RunDemo(const std::string& given) {
   std::string dir = DemoDirectory(given);
   // The library's working copy and export files go below the demo's own directory.
-  setenv("TMPDIR", dir.c_str(), 1);
+  UseAsTemporaryDirectory(dir);
   std::string path = dir + "/demo.tlb";
   std::printf("telbook demo: a phone book of %zu entries and %zu groups in %s\n", kSampleEntryCount,
               kSampleGroupCount, dir.c_str());
@@ -171,9 +158,10 @@ void AddDemoCommand(CLI::App* app, Action* action) {
   auto dir = std::make_shared<std::string>();
   CLI::App* cmd = app->add_subcommand(
       "demo", "Make a phone book of sample entries in a fresh directory and show what it holds.");
-  cmd->add_option("DIR", *dir,
-                  "directory to work in (made when missing); default: a new one "
-                  "below $TMPDIR or /tmp");
+  cmd->add_option(
+      "DIR", *dir,
+      std::string("directory to work in (made when missing); default: a new one below ") +
+          kTemporaryDirectoryWords);
   cmd->callback([action, dir] { *action = [dir] { return RunDemo(*dir); }; });
 }
 

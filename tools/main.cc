@@ -4,10 +4,13 @@
 #include <cstdio>
 #include <exception>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
 #include "tools/commands.h"
+#include "tools/system.h"
 #include "tools/tool_error.h"
 
 namespace {
@@ -45,8 +48,12 @@ int main(int argc, char** argv) {
   AddCheckCommand(&app, &action);
   AddRepairCommand(&app, &action);
   AddFavouritesCommand(&app, &action);
+  PrepareStandardStreams();
+  std::vector<std::string> arguments = Utf8Arguments(argc, argv);
+  std::vector<const char*> pointers;
+  for (const std::string& a : arguments) pointers.push_back(a.c_str());
   try {
-    app.parse(argc, argv);
+    app.parse(static_cast<int>(pointers.size()), pointers.data());
   } catch (const CLI::ParseError& e) {
     int code = app.exit(e);
     return code == 0 ? kExitOk : kExitUsage;

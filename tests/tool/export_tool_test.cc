@@ -70,6 +70,20 @@ TEST_F(ExportTool, VcardHoldsOneCardPerEntryInUtf8) {
   EXPECT_NE(cards.find("SORT-STRING:やまだ たろう\r\n"), std::string::npos);
 }
 
+// The cards replace an existing file in one step, through a file beside it that does not stay.
+TEST_F(ExportTool, VcardReplacesAnExistingFile) {
+  std::string dest = dir_.File("a.vcf");
+  WriteAll(dest, "old");
+  Result run = dir_.Tool({"export", book_, dest, "--vcard"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadAll(dest).substr(0, 13), "BEGIN:VCARD\r\n");
+  EXPECT_EQ(dir_.List(), (std::vector<std::string>{"a.vcf", "book.tlb"}));
+  run = dir_.Tool({"export", book_, dir_.File("no/dir/a.vcf"), "--vcard"});
+  EXPECT_EQ(run.status, 6);
+  EXPECT_NE(run.err.find("cannot write"), std::string::npos) << run.err;
+  EXPECT_EQ(dir_.List(), (std::vector<std::string>{"a.vcf", "book.tlb"}));
+}
+
 TEST_F(ExportTool, FailuresLeaveTheDestinationAsItWas) {
   std::string dest = dir_.File("keep.csv");
   WriteAll(dest, "old");

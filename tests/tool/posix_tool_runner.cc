@@ -1,4 +1,5 @@
-// Process plumbing of the end-to-end tests: fork, exec the tool, collect both streams.
+// Process plumbing of the end-to-end tests on POSIX: fork, exec the tool, collect both streams;
+// scratch directories made by mkdtemp.
 #include "tests/tool/tool_runner.h"
 
 #include <dirent.h>
@@ -11,8 +12,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 namespace telbook {
@@ -106,18 +105,6 @@ std::vector<std::string> Scratch::List() const {
   closedir(d);
   std::sort(names.begin(), names.end());
   return names;
-}
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-void WriteAll(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 bool Exists(const std::string& path) {

@@ -56,6 +56,18 @@ TEST_F(RecordsTool, AddedEntryReadsBackFieldForFieldAfterTheSave) {
   EXPECT_NE(info.out.find("entries      2"), std::string::npos) << info.out;
 }
 
+// Spaces, quotes, backslashes, an empty value and characters outside the ANSI code pages (but
+// in code page 932) reach the phone book as typed, whatever way the platform passes arguments.
+TEST_F(RecordsTool, ArgumentsArriveAsTyped) {
+  const std::string memo = "a \"quoted\" word, C:\\dir\\ and \\\"x\\";
+  EXPECT_EQ(Add({"--name", "髙橋 ① ｱ", "--furigana", "たかはし", "--memo", memo, "--fax", ""}),
+            "1\n");
+  nlohmann::json e = Json({"show", book_, "1", "--json"});
+  EXPECT_EQ(e["name"], "髙橋 ① ｱ");
+  EXPECT_EQ(e["memo"], memo);
+  EXPECT_EQ(e["fax"], "");
+}
+
 TEST_F(RecordsTool, EditChangesOnlyTheNamedFields) {
   Add({"--name", "佐藤", "--furigana", "さとう", "--fax", "111", "--memo", "古いメモ"});
   Result run = dir_.Tool({"edit", book_, "1", "--fax", "222", "--memo", ""});

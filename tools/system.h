@@ -1,0 +1,41 @@
+// The tool's few calls into the operating system, one implementation per platform
+// (posix_system.cc, win32_system.cc): the command line, the standard streams, directories and
+// files written in one step.
+#ifndef TELBOOK_TOOLS_SYSTEM_H_
+#define TELBOOK_TOOLS_SYSTEM_H_
+
+#include <string>
+#include <vector>
+
+namespace telbook {
+namespace tool {
+
+// Where a demo without DIR makes its directory, in words for the help.
+extern const char kTemporaryDirectoryWords[];
+
+// The command line as UTF-8 texts, the program first. On Windows it is read again from the wide
+// command line, so that texts outside the ANSI code page arrive intact.
+std::vector<std::string> Utf8Arguments(int argc, char** argv);
+
+// Makes standard output and error carry UTF-8 bytes as they are: a Windows console is switched to
+// the UTF-8 code page, redirected streams get no newline translation.
+void PrepareStandardStreams();
+
+// Makes the directory unless it exists. Throws ToolError(kExitFile) naming it otherwise.
+void MakeDirectory(const std::string& path);
+
+// Makes a new directory, named prefix and a unique suffix, in the temporary directory and
+// returns its path. Throws ToolError(kExitFile) when none can be made.
+std::string MakeUniqueDirectory(const std::string& prefix);
+
+// Makes dir the temporary directory of this process, where the library puts its working copies.
+void UseAsTemporaryDirectory(const std::string& dir);
+
+// Writes bytes to dest through a new file beside it, which then replaces dest in one step; on
+// any failure dest is untouched, the new file removed, and ToolError(kExitFile) thrown.
+void WriteFileAtomically(const std::string& dest, const std::string& bytes);
+
+}  // namespace tool
+}  // namespace telbook
+
+#endif  // TELBOOK_TOOLS_SYSTEM_H_
