@@ -22,7 +22,7 @@ void Put(char (&field)[N], std::string_view text) {
 }  // namespace
 
 short RecordReader::Load(uint16_t record_number, uint16_t category, MemoryBlock* block,
-                         uint8_t** slot) {
+                         uint8_t** slot, bool ahead) {
   block->Release();
   uint8_t* s = nullptr;
   if (lookup_.Lookup(record_number, &s) != kOk) return kFailed;
@@ -31,8 +31,15 @@ short RecordReader::Load(uint16_t record_number, uint16_t category, MemoryBlock*
     store_->RecordError(category, detail::kNoMemory);
     return kFailed;
   }
-  short status = client_.PositionedRead(store_->handle, block->data(), Slot::offset(s),
-                                        kPositionBegin, Slot::length(s));
+  short status;
+  if (ahead) {
+    ReadAhead& read_ahead = store_->read_ahead();
+    if (!read_ahead.ready()) read_ahead.Obtain(ReadAhead::kBlockSize);
+    status = read_ahead.Read(store_->handle, Slot::offset(s), Slot::length(s), block->data());
+  } else {
+    status = client_.PositionedRead(store_->handle, block->data(), Slot::offset(s), kPositionBegin,
+                                    Slot::length(s));
+  }
   if (status != kOk) block->Release();
   return status;
 }
@@ -96,7 +103,7 @@ short RecordReader::ReadKojin(uint16_t record_number, TL_Kojin* entry) {
 }
 
 short RecordReader::LoadChecked(uint16_t record_number, TL_ListItem* item, MemoryBlock* block) {
-  short status = Load(record_number, category::kListItem, block);
+  short status = Load(record_number, category::kListItem, block, nullptr, /*ahead=*/true);
   if (status != kOk) return status;
   KojinView view(block->data(), block->size());
   uint8_t expected = format::kKindPersonal;

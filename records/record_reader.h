@@ -23,9 +23,11 @@ class RecordReader {
   // store's handle; the slot is written to *slot when slot is not null. 0; or -1 with the record
   // index's pair for a number outside both ranges, (category, 4) when the block cannot be had or
   // the slot's length is 0, and the file layer's status and pair when the read fails. On
-  // failure the block is empty.
+  // failure the block is empty. With ahead, the bytes come through the store's read-ahead
+  // block (obtained at its first use, and passed by when it cannot be had), for walks that read
+  // record after record.
   short Load(uint16_t record_number, uint16_t category, MemoryBlock* block,
-             uint8_t** slot = nullptr);
+             uint8_t** slot = nullptr, bool ahead = false);
 
   // TL_readKojin: fills the entry from personal record 1 to 9999. -1 with (5, 16) when no phone
   // book is open, (5, 18) for a null entry, (5, 5) for another number (entry untouched), (5, 4)

@@ -49,9 +49,10 @@ short RecordWriter::SwitchToWorkingCopy() {
     fs->RecordError(error.category, error.detail);
     return status;
   }
-  tab_browser_->RebuildOtherClass();
+  fs->read_ahead().Forget();
   accessor_.Close(original);
   fs->handle = copy;
+  tab_browser_->RebuildOtherClass();
   modified_ = 1;
   return kOk;
 }
@@ -59,6 +60,8 @@ short RecordWriter::SwitchToWorkingCopy() {
 short RecordWriter::Append(const uint8_t* record, uint32_t length, uint8_t* slot, uint8_t kind,
                            uint8_t tab, bool added, uint16_t category) {
   FileStore* fs = store_;
+  // Reads must see every byte written, whatever the write's outcome.
+  fs->read_ahead().Forget();
   uint32_t offset = 0;
   if (client_.PositionedWrite(fs->handle, record, 0, length, kPositionEnd, &offset) != kOk) {
     fs->RecordError(category, detail::kRecordFailed);
