@@ -51,6 +51,22 @@ TEST(ToolCreate, MakesAnEmptyBookAndRefusesToReplaceOne) {
   EXPECT_EQ(ReadAll(book), "keep me");
 }
 
+// File names outside ASCII are used as typed, by the tool and by the library.
+TEST(ToolCreate, NonAsciiFileNamesAreKept) {
+  Scratch dir;
+  std::string book = dir.File("電話帳 ①.tlb");
+  Result run = dir.Tool({"create", book});
+  ASSERT_EQ(run.status, 0) << run.err;
+  ASSERT_EQ(dir.Tool({"add", book, "--name", "山田", "--furigana", "やまだ"}).status, 0);
+  run = dir.Tool({"info", book});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("電話帳 ①.tlb"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("entries      1"), std::string::npos) << run.out;
+  EXPECT_EQ(dir.Tool({"export", book, dir.File("名簿.vcf"), "--vcard"}).status, 0);
+  EXPECT_EQ(dir.Tool({"export", book, dir.File("名簿.csv")}).status, 0);
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"名簿.csv", "名簿.vcf", "電話帳 ①.tlb"}));
+}
+
 TEST(ToolCreate, UnwritableDirectoryIsStatus3) {
   Scratch dir;
   Result run = dir.Tool({"create", dir.File("no/such/dir/book.tlb")});

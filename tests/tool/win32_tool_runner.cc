@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 #include "tests/tool/tool_runner.h"
 
@@ -84,24 +85,41 @@ class ScopedVariable {
   std::wstring old_;
 };
 
-void RemoveTree(const std::string& path) {
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &found);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string full = path + "\\" + name;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(full);
-      } else {
-        SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(full.c_str());
-      }
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
+std::string Narrow(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                              nullptr, nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr,
+                      nullptr);
+  return out;
+}
+
+// The names in a directory, whatever their characters (as UTF-8), with their attributes.
+std::vector<std::pair<std::wstring, DWORD>> Entries(const std::wstring& dir) {
+  std::vector<std::pair<std::wstring, DWORD>> entries;
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return entries;
+  do {
+    std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") entries.emplace_back(name, found.dwFileAttributes);
+  } while (FindNextFileW(find, &found));
+  FindClose(find);
+  return entries;
+}
+
+void RemoveTree(const std::wstring& path) {
+  for (const auto& [name, attributes] : Entries(path)) {
+    std::wstring full = path + L"\\" + name;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      RemoveTree(full);
+    } else {
+      SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW(full.c_str());
+    }
   }
-  RemoveDirectoryA(path.c_str());
+  RemoveDirectoryW(path.c_str());
 }
 
 }  // namespace
@@ -182,18 +200,11 @@ Scratch::Scratch() {
   throw std::runtime_error("CreateDirectoryA");
 }
 
-Scratch::~Scratch() { RemoveTree(path_); }
+Scratch::~Scratch() { RemoveTree(Widen(path_)); }
 
 std::vector<std::string> Scratch::List() const {
   std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA((path_ + "\\*").c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    std::string name = found.cFileName;
-    if (name != "." && name != "..") names.push_back(name);
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
+  for (const auto& entry : Entries(Widen(path_))) names.push_back(Narrow(entry.first));
   std::sort(names.begin(), names.end());
   return names;
 }
