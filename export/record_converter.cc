@@ -33,8 +33,16 @@ uint32_t ClearBeyondRecord(uint8_t* buffer, size_t capacity, uint32_t length) {
 
 void RecordConverter::DropDanglingLead(char* text, size_t capacity) {
   size_t length = TextLength(text, capacity);
+  // A byte that is a trail byte but no lead byte ends any character: after it the scan is never
+  // inside one, whatever came before. So the scan starts behind the last such byte.
+  size_t start = length;
+  while (start > 0) {
+    uint8_t c = static_cast<uint8_t>(text[start - 1]);
+    if (TextUtil::IsTrailByte(c) && !TextUtil::IsLeadByte(c)) break;
+    --start;
+  }
   bool after_lead = false;
-  for (size_t i = 0; i < length; ++i) {
+  for (size_t i = start; i < length; ++i) {
     uint8_t c = static_cast<uint8_t>(text[i]);
     if (!after_lead) {
       if (TextUtil::IsLeadByte(c)) after_lead = true;

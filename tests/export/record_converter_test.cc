@@ -146,6 +146,40 @@ TEST(RecordConverterTest, RepairDropsDanglingLeadBytesOfChosenTexts) {
   EXPECT_EQ(MainText(RunKojin(OldKojinRecord({"\x82\x20"}), true), 0), "\x82");
 }
 
+// The repair decides from the bytes at the end of a text where its last character starts; it
+// must agree with a scan of the whole text from its first byte, on every text of up to four
+// bytes drawn from each class of byte (neither lead nor trail, trail only, lead and trail).
+TEST(RecordConverterTest, DanglingLeadAgreesWithAScanFromTheStart) {
+  auto lead = [](uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xEF); };
+  auto trail = [](uint8_t c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); };
+  const uint8_t bytes[] = {0x20, 0x31, 0x3F, 0x40, 0x61, 0x7E, 0x7F, 0x80, 0x81,
+                           0x9F, 0xA0, 0xDF, 0xE0, 0xEF, 0xF0, 0xFC, 0xFD};
+  const size_t n = sizeof(bytes);
+  int dropped = 0;
+  for (size_t length = 1; length <= 4; ++length) {
+    size_t combinations = 1;
+    for (size_t i = 0; i < length; ++i) combinations *= n;
+    for (size_t k = 0; k < combinations; ++k) {
+      char text[8] = {};
+      for (size_t i = 0, rest = k; i < length; ++i, rest /= n) {
+        text[i] = static_cast<char>(bytes[rest % n]);
+      }
+      bool after_lead = false;
+      for (size_t i = 0; i < length; ++i) {
+        uint8_t c = static_cast<uint8_t>(text[i]);
+        after_lead = after_lead ? !trail(c) : lead(c);
+      }
+      char repaired[8];
+      memcpy(repaired, text, sizeof(text));
+      RecordConverter::DropDanglingLead(repaired, sizeof(repaired));
+      std::string expected(text, length - (after_lead ? 1 : 0));
+      ASSERT_EQ(std::string(repaired), expected) << "length " << length << ", case " << k;
+      dropped += after_lead ? 1 : 0;
+    }
+  }
+  EXPECT_GT(dropped, 1000);
+}
+
 TEST(RecordConverterTest, RepairCutsAnEightyByteAffiliation) {
   std::string eighty(80, 'a');
   eighty[39] = '\x82';
