@@ -9,6 +9,7 @@
 #include "records/group_codec.h"
 #include "store/errors.h"
 #include "store/file_store.h"
+#include "store/read_ahead.h"
 
 namespace telbook {
 
@@ -52,8 +53,10 @@ short ExportDriver::ExpandGroups(uint16_t* personal_count, uint16_t group_count)
       store_->RecordError(category::kOpenGroup, detail::kNoMemory);
       return kFailed;
     }
-    short status = client_.PositionedRead(store_->handle, record.data(), Slot::offset(slot),
-                                          kPositionBegin, size);
+    // Groups lie back to back in a saved book: read them ahead, or one by one without a block.
+    ReadAhead& ahead = store_->read_ahead();
+    if (!ahead.ready()) ahead.Obtain(ReadAhead::kBlockSize);
+    short status = ahead.Read(store_->handle, Slot::offset(slot), size, record.data());
     if (status != kOk) return status;
     GroupView view(record.data(), size);
     // N + M counts as a 16-bit value; places past the record's end are not read.
