@@ -10,6 +10,7 @@
 #include "settings/text_util.h"
 #include "store/errors.h"
 #include "store/file_store.h"
+#include "store/read_ahead.h"
 
 namespace telbook {
 
@@ -169,8 +170,10 @@ short TextExportWriter::ReadRecord(const uint8_t* slot, MemoryBlock* block) {
       return kFailed;
     }
   }
-  if (client_.PositionedRead(store_->handle, block->data(), Slot::offset(slot), kPositionBegin,
-                             length) != kOk) {
+  // The export walks the records in slot order: read them ahead, or one by one without a block.
+  ReadAhead& ahead = store_->read_ahead();
+  if (!ahead.ready()) ahead.Obtain(ReadAhead::kBlockSize);
+  if (ahead.Read(store_->handle, Slot::offset(slot), length, block->data()) != kOk) {
     store_->RecordError(category::kClose, detail::kRecordFailed);
     return kFailed;
   }
