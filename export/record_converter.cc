@@ -1,5 +1,5 @@
-// Decoding a stored record through its codec and encoding it again in the current layout, in the
-// caller's buffer. The compaction runs it with the repair of its texts, the subset export without.
+// Stored records converted to the current layout in the caller's buffer, as decoding and encoding
+// them again would. The compaction runs it with the repair of its texts, the subset export without.
 #include "export/record_converter.h"
 
 #include <cstring>
@@ -31,36 +31,46 @@ uint32_t ClearBeyondRecord(uint8_t* buffer, size_t capacity, uint32_t length) {
 
 }  // namespace
 
-void RecordConverter::DropDanglingLead(char* text, size_t capacity) {
-  size_t length = TextLength(text, capacity);
+size_t RecordConverter::WithoutDanglingLead(const uint8_t* text, size_t length) {
   // A byte that is a trail byte but no lead byte ends any character: after it the scan is never
   // inside one, whatever came before. So the scan starts behind the last such byte.
   size_t start = length;
   while (start > 0) {
-    uint8_t c = static_cast<uint8_t>(text[start - 1]);
+    uint8_t c = text[start - 1];
     if (TextUtil::IsTrailByte(c) && !TextUtil::IsLeadByte(c)) break;
     --start;
   }
   bool after_lead = false;
   for (size_t i = start; i < length; ++i) {
-    uint8_t c = static_cast<uint8_t>(text[i]);
+    uint8_t c = text[i];
     if (!after_lead) {
       if (TextUtil::IsLeadByte(c)) after_lead = true;
     } else if (TextUtil::IsTrailByte(c)) {
       after_lead = false;
     }
   }
-  if (after_lead && length > 0) text[length - 1] = '\0';
+  return after_lead && length > 0 ? length - 1 : length;
+}
+
+size_t RecordConverter::AffiliationLength(const uint8_t* text, size_t length) {
+  if (length != kAffiliationCutLength || !TextUtil::IsLeadByte(text[kAffiliationLeadAt])) {
+    return length;
+  }
+  return TextUtil::IsLeadByte(text[kAffiliationCutLength - 2]) ? kAffiliationCutLength - 2
+                                                               : kAffiliationCutLength - 1;
+}
+
+void RecordConverter::DropDanglingLead(char* text, size_t capacity) {
+  size_t length = TextLength(text, capacity);
+  size_t kept = WithoutDanglingLead(reinterpret_cast<const uint8_t*>(text), length);
+  if (kept < length) text[kept] = '\0';
 }
 
 void RecordConverter::CutAffiliation(char* text, size_t capacity) {
   if (capacity <= kAffiliationCutLength) return;
-  if (TextLength(text, capacity) != kAffiliationCutLength) return;
-  if (!TextUtil::IsLeadByte(static_cast<uint8_t>(text[kAffiliationLeadAt]))) return;
-  text[kAffiliationCutLength - 1] = '\0';
-  if (TextUtil::IsLeadByte(static_cast<uint8_t>(text[kAffiliationCutLength - 2]))) {
-    text[kAffiliationCutLength - 2] = '\0';
-  }
+  size_t length = TextLength(text, capacity);
+  size_t kept = AffiliationLength(reinterpret_cast<const uint8_t*>(text), length);
+  if (kept < length) text[kept] = '\0';
 }
 
 void RecordConverter::RepairKojin(TL_Kojin* e) {
@@ -80,32 +90,60 @@ void RecordConverter::RepairGroup(TL_Group* e) {
 
 uint32_t RecordConverter::ConvertKojin(uint8_t* buffer, size_t capacity, uint32_t length,
                                        bool repair) const {
+  using namespace kojin;
   if (buffer == nullptr || capacity < kKojinBufferSize) return 0;
-  length = ClearBeyondRecord(buffer, capacity, length);
+  if (length > capacity) length = static_cast<uint32_t>(capacity);
+  static_assert(kKojinBufferSize >= kEncodeCapacity, "the buffer holds any new record");
+  // Each text goes straight from the stored record into the new one, cut to its host field and
+  // repaired on the way, as if decoded into the host structure and encoded again. The new record
+  // is built aside, since its texts may land on stored texts not yet read.
+  uint8_t out[kMaxEncodedLength];
+  memset(out, 0, kStringsOffset);
   KojinView view(buffer, length);
-  TL_Kojin entry;
-  memset(&entry, 0, sizeof(entry));
-  entry.HostWord1 = view.host_word1();
-  entry.HostWord2 = view.host_word2();
-  entry.LineType = view.line_type();
-  entry.CommMode = view.comm_mode();
-  entry.HostByte1 = view.host_byte1();
-  entry.HostByte2 = view.host_byte2();
-  entry.RelayOutput = view.relay_output();
-  for (int n = 0; n < kojin::kMainStrings; ++n) {
+  out[kKindOffset] = format::kKindPersonal;
+  EncodeU16(out + kHostWord1Offset, view.host_word1());
+  EncodeU16(out + kHostWord2Offset, view.host_word2());
+  out[kLineTypeOffset] = view.line_type();
+  out[kCommModeOffset] = view.comm_mode();
+  out[kHostByte1Offset] = view.host_byte1();
+  out[kHostByte2Offset] = view.host_byte2();
+  out[kRelayOutputOffset] = view.relay_output();
+
+  // The texts the repair looks at: Name, Furigana, Affiliation, Phone, EMail and Memo.
+  constexpr uint32_t kRepaired =
+      (1u << 0) | (1u << 1) | (1u << 2) | (1u << 4) | (1u << 5) | (1u << 6);
+  constexpr int kAffiliation = 2;
+  static_assert(kMainFieldCapacities[kAffiliation] > kAffiliationCutLength, "the cut applies");
+  uint32_t position = kStringsOffset;
+  for (int n = 0; n < kMainStrings; ++n) {
     std::string_view text;
     if (!view.Main(n, &text)) text = {};
-    size_t field_capacity = 0;
-    char* field = kojin::MainField(&entry, n, &field_capacity);
-    CopyToField(field, field_capacity, text);
+    text = text.substr(0, kMainFieldCapacities[n] - 1);
+    if (repair && ((kRepaired >> n) & 1u) != 0) {
+      const uint8_t* bytes = reinterpret_cast<const uint8_t*>(text.data());
+      size_t kept = WithoutDanglingLead(bytes, text.size());
+      if (n == kAffiliation) kept = AffiliationLength(bytes, kept);
+      text = text.substr(0, kept);
+    }
+    EncodeU16(out + kMainTableOffset + 2 * n, static_cast<uint16_t>(position));
+    AppendText(out, &position, text);
   }
-  for (int n : {kojin::kFCode, kojin::kPCode, kojin::kSpeedDial}) {
-    size_t field_capacity = 0;
-    char* field = kojin::ExtensionField(&entry, n, &field_capacity);
-    CopyToField(field, field_capacity, view.Extension(n));
+
+  uint8_t* ext = out + kExtensionBlockOffset;
+  memcpy(ext + kExtTagOffset, kExtTag, kExtTagSize);
+  bool any_extension = false;
+  for (int n = 0; n < kExtensionStrings; ++n) {
+    std::string_view text = view.Extension(n).substr(0, kExtensionFieldCapacities[n] - 1);
+    EncodeU16(ext + kExtTableOffset + 2 * n, static_cast<uint16_t>(position));
+    if (!text.empty()) any_extension = true;
+    AppendText(out, &position, text);
   }
-  if (repair) RepairKojin(&entry);
-  return EncodeKojin(entry, buffer, capacity);
+  EncodeU16(out + kExtensionLinkOffset,
+            any_extension ? static_cast<uint16_t>(kExtensionBlockOffset) : 0);
+
+  memcpy(buffer, out, position);
+  memset(buffer + position, 0, capacity - position);
+  return position;
 }
 
 uint32_t RecordConverter::ConvertGroup(uint8_t* buffer, size_t capacity, uint32_t length,

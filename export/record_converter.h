@@ -43,6 +43,9 @@ class RecordConverter {
   // An Affiliation of exactly 80 bytes whose byte 39 is a lead byte is cut to 79 bytes, then to
   // 78 when byte 78 is a lead byte too.
   static void CutAffiliation(char* text, size_t capacity);
+  // The same two rules on a text of `length` bytes (no terminator needed): the length it keeps.
+  static size_t WithoutDanglingLead(const uint8_t* text, size_t length);
+  static size_t AffiliationLength(const uint8_t* text, size_t length);
   static void RepairKojin(TL_Kojin* entry);
   static void RepairGroup(TL_Group* entry);
 };

@@ -55,6 +55,24 @@ constexpr uint32_t kEncodeCapacity = kStringsOffset + sizeof(TL_Kojin);
 constexpr uint32_t kTextCapacities = 885;
 constexpr uint32_t kMaxEncodedLength = kStringsOffset + kTextCapacities;
 
+// Capacities of the host fields behind main strings 0 to 12 and extension strings 0 to 2.
+constexpr size_t kMainFieldCapacities[kMainStrings] = {
+    sizeof(TL_Kojin::Name),      sizeof(TL_Kojin::Furigana),  sizeof(TL_Kojin::Affiliation),
+    sizeof(TL_Kojin::FaxNumber), sizeof(TL_Kojin::Phone),     sizeof(TL_Kojin::EMail),
+    sizeof(TL_Kojin::Memo),      sizeof(TL_Kojin::BoxNumber), sizeof(TL_Kojin::BoxPassword),
+    sizeof(TL_Kojin::HostText1), sizeof(TL_Kojin::RelayId),   sizeof(TL_Kojin::BroadcastList),
+    sizeof(TL_Kojin::HostText2)};
+constexpr size_t kExtensionFieldCapacities[kExtensionStrings] = {
+    sizeof(TL_Kojin::SpeedDial), sizeof(TL_Kojin::FCode), sizeof(TL_Kojin::PCode)};
+
+constexpr size_t SumOfCapacities() {
+  size_t sum = 0;
+  for (size_t c : kMainFieldCapacities) sum += c;
+  for (size_t c : kExtensionFieldCapacities) sum += c;
+  return sum;
+}
+static_assert(SumOfCapacities() == kTextCapacities, "every text at its capacity");
+
 static_assert(kExtensionLinkOffset == 28, "extension link at 28");
 static_assert(kHostWord1Offset == 30 && kHostWord2Offset == 32, "host words at 30 and 32");
 static_assert(kLineTypeOffset == 34 && kRelayOutputOffset == 38, "numbers at 34 to 38");

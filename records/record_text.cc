@@ -75,15 +75,22 @@ std::string_view FieldText(const char* field, size_t capacity) {
   return std::string_view(field, size);
 }
 
-void AppendFieldText(uint8_t* buffer, uint32_t* position, const char* field, size_t capacity) {
-  std::string_view text = FieldText(field, capacity);
+void AppendText(uint8_t* buffer, uint32_t* position, std::string_view text) {
   uint8_t* out = buffer + *position;
-  for (size_t i = 0; i < text.size(); ++i) {
-    uint8_t c = static_cast<uint8_t>(text[i]);
-    out[i] = c == kTab ? kSpace : c;
+  const size_t size = text.size();
+  if (size != 0) {
+    memcpy(out, text.data(), size);
+    for (void* tab = memchr(out, kTab, size); tab != nullptr;
+         tab = memchr(tab, kTab, size - static_cast<size_t>(static_cast<uint8_t*>(tab) - out))) {
+      *static_cast<uint8_t*>(tab) = kSpace;
+    }
   }
-  out[text.size()] = 0;
-  *position += static_cast<uint32_t>(text.size() + 1);
+  out[size] = 0;
+  *position += static_cast<uint32_t>(size + 1);
+}
+
+void AppendFieldText(uint8_t* buffer, uint32_t* position, const char* field, size_t capacity) {
+  AppendText(buffer, position, FieldText(field, capacity));
 }
 
 }  // namespace telbook

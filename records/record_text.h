@@ -31,6 +31,10 @@ void CopyToField(char* field, size_t capacity, std::string_view text);
 // The text of a host field: up to its zero, but at most capacity - 1 bytes.
 std::string_view FieldText(const char* field, size_t capacity);
 
+// Appends a text at *position of an encoding buffer, tab characters written as spaces, followed
+// by one zero byte; advances *position past the zero. The caller guarantees room for it.
+void AppendText(uint8_t* buffer, uint32_t* position, std::string_view text);
+
 // Appends a host field's text at *position of an encoding buffer, tab characters written as
 // spaces, followed by one zero byte; advances *position past the zero. The caller guarantees
 // room for capacity bytes at *position.
