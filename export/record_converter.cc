@@ -22,6 +22,40 @@ constexpr size_t kAffiliationLeadAt = 39;
 
 size_t TextLength(const char* text, size_t capacity) { return strnlen(text, capacity); }
 
+// Each byte's classes, looked up rather than tested range by range in the repair's scans.
+constexpr uint8_t kLead = 1;
+constexpr uint8_t kTrail = 2;
+struct ByteClasses {
+  uint8_t of[256];
+};
+constexpr ByteClasses MakeByteClasses() {
+  ByteClasses classes{};
+  for (int c = 0; c < 256; ++c) {
+    uint8_t byte = static_cast<uint8_t>(c);
+    classes.of[c] = static_cast<uint8_t>((TextUtil::IsLeadByte(byte) ? kLead : 0) |
+                                         (TextUtil::IsTrailByte(byte) ? kTrail : 0));
+  }
+  return classes;
+}
+constexpr ByteClasses kByteClasses = MakeByteClasses();
+
+constexpr uint8_t kTab = 0x09;
+constexpr uint8_t kSpace = 0x20;
+// Texts are repaired after their tabs became spaces: neither is a lead or a trail byte.
+static_assert(kByteClasses.of[kTab] == 0 && kByteClasses.of[kSpace] == 0, "tabs and spaces");
+
+// Copies the stored text at `offset` of a record of `length` bytes to out, up to its zero, the
+// record's end or `limit` bytes, tabs written as spaces. Returns the bytes copied.
+size_t CopyStoredText(const uint8_t* record, size_t length, size_t offset, size_t limit,
+                      uint8_t* out) {
+  if (offset >= length) return 0;
+  const uint8_t* in = record + offset;
+  if (limit > length - offset) limit = length - offset;
+  size_t size = 0;
+  for (; size < limit && in[size] != 0; ++size) out[size] = in[size] == kTab ? kSpace : in[size];
+  return size;
+}
+
 // Zero-fills what follows the record in the buffer, so that nothing outside it is ever decoded.
 uint32_t ClearBeyondRecord(uint8_t* buffer, size_t capacity, uint32_t length) {
   if (length > capacity) length = static_cast<uint32_t>(capacity);
@@ -35,19 +69,11 @@ size_t RecordConverter::WithoutDanglingLead(const uint8_t* text, size_t length) 
   // A byte that is a trail byte but no lead byte ends any character: after it the scan is never
   // inside one, whatever came before. So the scan starts behind the last such byte.
   size_t start = length;
-  while (start > 0) {
-    uint8_t c = text[start - 1];
-    if (TextUtil::IsTrailByte(c) && !TextUtil::IsLeadByte(c)) break;
-    --start;
-  }
+  while (start > 0 && kByteClasses.of[text[start - 1]] != kTrail) --start;
   bool after_lead = false;
   for (size_t i = start; i < length; ++i) {
-    uint8_t c = text[i];
-    if (!after_lead) {
-      if (TextUtil::IsLeadByte(c)) after_lead = true;
-    } else if (TextUtil::IsTrailByte(c)) {
-      after_lead = false;
-    }
+    uint8_t classes = kByteClasses.of[text[i]];
+    after_lead = after_lead ? (classes & kTrail) == 0 : (classes & kLead) != 0;
   }
   return after_lead && length > 0 ? length - 1 : length;
 }
@@ -116,27 +142,30 @@ uint32_t RecordConverter::ConvertKojin(uint8_t* buffer, size_t capacity, uint32_
   static_assert(kMainFieldCapacities[kAffiliation] > kAffiliationCutLength, "the cut applies");
   uint32_t position = kStringsOffset;
   for (int n = 0; n < kMainStrings; ++n) {
-    std::string_view text;
-    if (!view.Main(n, &text)) text = {};
-    text = text.substr(0, kMainFieldCapacities[n] - 1);
+    size_t offset = length;
+    MainStringOffset(buffer, length, n, &offset);
+    uint8_t* text = out + position;
+    size_t size = CopyStoredText(buffer, length, offset, kMainFieldCapacities[n] - 1, text);
     if (repair && ((kRepaired >> n) & 1u) != 0) {
-      const uint8_t* bytes = reinterpret_cast<const uint8_t*>(text.data());
-      size_t kept = WithoutDanglingLead(bytes, text.size());
-      if (n == kAffiliation) kept = AffiliationLength(bytes, kept);
-      text = text.substr(0, kept);
+      size = WithoutDanglingLead(text, size);
+      if (n == kAffiliation) size = AffiliationLength(text, size);
     }
     EncodeU16(out + kMainTableOffset + 2 * n, static_cast<uint16_t>(position));
-    AppendText(out, &position, text);
+    text[size] = 0;
+    position += static_cast<uint32_t>(size + 1);
   }
 
   uint8_t* ext = out + kExtensionBlockOffset;
   memcpy(ext + kExtTagOffset, kExtTag, kExtTagSize);
   bool any_extension = false;
   for (int n = 0; n < kExtensionStrings; ++n) {
-    std::string_view text = view.Extension(n).substr(0, kExtensionFieldCapacities[n] - 1);
+    uint8_t* text = out + position;
+    size_t size = CopyStoredText(buffer, length, view.ExtensionOffset(n),
+                                 kExtensionFieldCapacities[n] - 1, text);
     EncodeU16(ext + kExtTableOffset + 2 * n, static_cast<uint16_t>(position));
-    if (!text.empty()) any_extension = true;
-    AppendText(out, &position, text);
+    if (size != 0) any_extension = true;
+    text[size] = 0;
+    position += static_cast<uint32_t>(size + 1);
   }
   EncodeU16(out + kExtensionLinkOffset,
             any_extension ? static_cast<uint16_t>(kExtensionBlockOffset) : 0);

@@ -91,11 +91,15 @@ bool KojinView::Main(int n, std::string_view* text) const {
 }
 
 std::string_view KojinView::Extension(int n) const {
+  return TextAt(record_, length_, ExtensionOffset(n));
+}
+
+size_t KojinView::ExtensionOffset(int n) const {
   uint16_t block = U16At(record_, length_, kojin::kExtensionLinkOffset);
-  if (block == 0 || n < 0 || n >= kojin::kExtensionStrings) return {};
+  if (block == 0 || n < 0 || n >= kojin::kExtensionStrings) return length_;
   size_t link = size_t{block} + kojin::kExtTableOffset + 2 * static_cast<size_t>(n);
-  if (link + 2 > length_) return {};
-  return TextAt(record_, length_, U16At(record_, length_, link));
+  if (link + 2 > length_) return length_;
+  return U16At(record_, length_, link);
 }
 
 uint16_t KojinView::AltBlock() const {

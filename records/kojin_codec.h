@@ -104,6 +104,8 @@ class KojinView {
   bool Main(int n, std::string_view* text) const;
   // Empty when the record has no extension block (0 at offset 28).
   std::string_view Extension(int n) const;
+  // Where extension string n starts; length() (an empty text) when the record has none.
+  size_t ExtensionOffset(int n) const;
   // The alternate destination flag and text, 0 and empty when there is none.
   uint8_t AltDestFlag() const;
   std::string_view AltDest() const;

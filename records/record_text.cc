@@ -38,7 +38,14 @@ uint8_t U8At(const uint8_t* record, size_t length, size_t offset) {
 }
 
 bool MainString(const uint8_t* record, size_t length, int n, std::string_view* text) {
-  *text = {};
+  size_t offset = 0;
+  bool known = MainStringOffset(record, length, n, &offset);
+  *text = known ? TextAt(record, length, offset) : std::string_view();
+  return known;
+}
+
+bool MainStringOffset(const uint8_t* record, size_t length, int n, size_t* offset) {
+  *offset = length;
   if (record == nullptr || length == 0 || n < 0) return false;
   size_t table;
   switch (record[0]) {
@@ -52,10 +59,9 @@ bool MainString(const uint8_t* record, size_t length, int n, std::string_view* t
     default:
       return false;
   }
-  size_t at = U16At(record, length, table + 2 * static_cast<size_t>(n));
-  // A missing offset field reads as 0, which would point at the kind byte: give an empty text.
-  if (table + 2 * static_cast<size_t>(n) + 2 > length) return true;
-  *text = TextAt(record, length, at);
+  // A missing offset field would read as 0, pointing at the kind byte: give an empty text.
+  size_t link = table + 2 * static_cast<size_t>(n);
+  if (link + 2 <= length) *offset = U16At(record, length, link);
   return true;
 }
 
@@ -75,22 +81,15 @@ std::string_view FieldText(const char* field, size_t capacity) {
   return std::string_view(field, size);
 }
 
-void AppendText(uint8_t* buffer, uint32_t* position, std::string_view text) {
-  uint8_t* out = buffer + *position;
-  const size_t size = text.size();
-  if (size != 0) {
-    memcpy(out, text.data(), size);
-    for (void* tab = memchr(out, kTab, size); tab != nullptr;
-         tab = memchr(tab, kTab, size - static_cast<size_t>(static_cast<uint8_t*>(tab) - out))) {
-      *static_cast<uint8_t*>(tab) = kSpace;
-    }
-  }
-  out[size] = 0;
-  *position += static_cast<uint32_t>(size + 1);
-}
-
 void AppendFieldText(uint8_t* buffer, uint32_t* position, const char* field, size_t capacity) {
-  AppendText(buffer, position, FieldText(field, capacity));
+  std::string_view text = FieldText(field, capacity);
+  uint8_t* out = buffer + *position;
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint8_t c = static_cast<uint8_t>(text[i]);
+    out[i] = c == kTab ? kSpace : c;
+  }
+  out[text.size()] = 0;
+  *position += static_cast<uint32_t>(text.size() + 1);
 }
 
 }  // namespace telbook

@@ -23,6 +23,9 @@ uint8_t U8At(const uint8_t* record, size_t length, size_t offset);
 // (kind 2) at 6 + 2n. False for any other kind (and for an empty record); the caller records
 // (1, 1) when it reports the failure.
 bool MainString(const uint8_t* record, size_t length, int n, std::string_view* text);
+// Where main string n starts, as MainString finds it; *offset is `length` (an empty text) when
+// the record holds no offset for it. False, with *offset at `length`, for any other kind.
+bool MainStringOffset(const uint8_t* record, size_t length, int n, size_t* offset);
 
 // Copies a text into a host field of `capacity` bytes (capacity >= 1), cut to capacity - 1 bytes
 // and always terminated. Bytes after the terminator are left as they were.
@@ -30,10 +33,6 @@ void CopyToField(char* field, size_t capacity, std::string_view text);
 
 // The text of a host field: up to its zero, but at most capacity - 1 bytes.
 std::string_view FieldText(const char* field, size_t capacity);
-
-// Appends a text at *position of an encoding buffer, tab characters written as spaces, followed
-// by one zero byte; advances *position past the zero. The caller guarantees room for it.
-void AppendText(uint8_t* buffer, uint32_t* position, std::string_view text);
 
 // Appends a host field's text at *position of an encoding buffer, tab characters written as
 // spaces, followed by one zero byte; advances *position past the zero. The caller guarantees

@@ -28,11 +28,11 @@ class TextUtil {
   static bool ToText(int32_t value, char* out, int radix);
 
   // Lead bytes of this library's test: 0x81 to 0x9F and 0xE0 to 0xEF (0xF0 up are not).
-  static bool IsLeadByte(uint8_t byte) {
+  static constexpr bool IsLeadByte(uint8_t byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xEF);
   }
   // Trail bytes: 0x40 to 0x7E and 0x80 to 0xFC.
-  static bool IsTrailByte(uint8_t byte) {
+  static constexpr bool IsTrailByte(uint8_t byte) {
     return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
   }
 };

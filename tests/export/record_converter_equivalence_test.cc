@@ -19,7 +19,8 @@ namespace telbook {
 namespace test {
 namespace {
 
-// ---- The reference: host structure in between, every step on zero-terminated fields ----
+// ---- The reference: its own decoding, the host structure in between, every step on
+// zero-terminated fields ----
 
 bool Lead(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xEF); }
 bool Trail(uint8_t c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
@@ -66,6 +67,35 @@ void RefAppend(uint8_t* buffer, uint32_t* position, const char* field, size_t ca
   *position += static_cast<uint32_t>(size + 1);
 }
 
+uint16_t RefU16(const uint8_t* record, size_t length, size_t at) {
+  return length >= 2 && at <= length - 2 ? static_cast<uint16_t>(record[at] | record[at + 1] << 8)
+                                         : 0;
+}
+
+std::string_view RefTextAt(const uint8_t* record, size_t length, size_t at) {
+  size_t end = at;
+  while (end < length && record[end] != 0) ++end;
+  return at < length ? std::string_view(reinterpret_cast<const char*>(record + at), end - at)
+                     : std::string_view();
+}
+
+// Main string n: its offset at 2 + 2n for kinds 1 and 3, at 6 + 2n for kind 2.
+std::string_view RefMain(const uint8_t* record, size_t length, int n) {
+  if (length == 0) return {};
+  size_t table = record[0] == 1 || record[0] == 3 ? 2 : record[0] == 2 ? 6 : 0;
+  size_t link = table + 2 * static_cast<size_t>(n);
+  if (table == 0 || link + 2 > length) return {};
+  return RefTextAt(record, length, RefU16(record, length, link));
+}
+
+// Extension string n, through the block linked at 28.
+std::string_view RefExtension(const uint8_t* record, size_t length, int n) {
+  size_t block = RefU16(record, length, 28);
+  size_t link = block + 4 + 2 * static_cast<size_t>(n);
+  if (block == 0 || link + 2 > length) return {};
+  return RefTextAt(record, length, RefU16(record, length, link));
+}
+
 void RefCopy(char* field, size_t capacity, std::string_view text) {
   size_t n = std::min(text.size(), capacity - 1);
   memcpy(field, text.data(), n);
@@ -75,27 +105,24 @@ void RefCopy(char* field, size_t capacity, std::string_view text) {
 uint32_t RefConvertKojin(uint8_t* buffer, size_t capacity, uint32_t length, bool repair) {
   if (capacity < RecordConverter::kKojinBufferSize) return 0;
   if (length > capacity) length = static_cast<uint32_t>(capacity);
-  KojinView view(buffer, length);
   TL_Kojin e;
   memset(&e, 0, sizeof(e));
-  e.HostWord1 = view.host_word1();
-  e.HostWord2 = view.host_word2();
-  e.LineType = view.line_type();
-  e.CommMode = view.comm_mode();
-  e.HostByte1 = view.host_byte1();
-  e.HostByte2 = view.host_byte2();
-  e.RelayOutput = view.relay_output();
+  e.HostWord1 = RefU16(buffer, length, 30);
+  e.HostWord2 = RefU16(buffer, length, 32);
+  e.LineType = length > 34 ? buffer[34] : 0;
+  e.CommMode = length > 35 ? buffer[35] : 0;
+  e.HostByte1 = length > 36 ? buffer[36] : 0;
+  e.HostByte2 = length > 37 ? buffer[37] : 0;
+  e.RelayOutput = length > 38 ? buffer[38] : 0;
   for (int n = 0; n < kojin::kMainStrings; ++n) {
-    std::string_view text;
-    if (!view.Main(n, &text)) text = {};
     size_t field_capacity = 0;
     char* field = kojin::MainField(&e, n, &field_capacity);
-    RefCopy(field, field_capacity, text);
+    RefCopy(field, field_capacity, RefMain(buffer, length, n));
   }
   for (int n = 0; n < kojin::kExtensionStrings; ++n) {
     size_t field_capacity = 0;
     char* field = kojin::ExtensionField(&e, n, &field_capacity);
-    RefCopy(field, field_capacity, view.Extension(n));
+    RefCopy(field, field_capacity, RefExtension(buffer, length, n));
   }
   if (repair) {
     RefDropDanglingLead(e.Name, sizeof(e.Name));
@@ -140,15 +167,11 @@ uint32_t RefConvertGroup(uint8_t* buffer, size_t capacity, uint32_t length, bool
   if (capacity < RecordConverter::kGroupBufferSize) return 0;
   if (length > capacity) length = static_cast<uint32_t>(capacity);
   memset(buffer + length, 0, capacity - length);
-  GroupView view(buffer, length);
   TL_Group e;
   memset(&e, 0, sizeof(e));
-  std::string_view text;
-  if (!view.Text(0, &text)) text = {};
-  RefCopy(e.Name, sizeof(e.Name), text);
-  if (!view.Text(1, &text)) text = {};
-  RefCopy(e.Furigana, sizeof(e.Furigana), text);
-  size_t members = view.member_count();
+  RefCopy(e.Name, sizeof(e.Name), RefMain(buffer, length, 0));
+  RefCopy(e.Furigana, sizeof(e.Furigana), RefMain(buffer, length, 1));
+  size_t members = RefU16(buffer, length, 12);
   size_t room = length > 16 ? (length - 16) / 2 : 0;
   members = std::min(std::min(members, room), size_t{9999});
   if (repair) {
