@@ -98,7 +98,7 @@ std::string_view RefExtension(const uint8_t* record, size_t length, int n) {
 
 void RefCopy(char* field, size_t capacity, std::string_view text) {
   size_t n = std::min(text.size(), capacity - 1);
-  memcpy(field, text.data(), n);
+  if (n != 0) memcpy(field, text.data(), n);
   field[n] = '\0';
 }
 
