@@ -15,6 +15,7 @@
 
 #include "platform/env.h"
 #include "platform/posix_env_test_helper.h"
+#include "platform/posix_io.h"
 #include "platform/posix_registry.h"
 
 namespace telbook {
@@ -93,17 +94,6 @@ bool IsRegularFile(int fd) {
   return fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool WriteAll(int fd, const uint8_t* data, size_t length) {
-  while (length > 0) {
-    ssize_t n = write(fd, data, length);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    length -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
 // The directory part of path, with its trailing separator, into out[kMaxPath]; "./" for none.
 bool DirectoryOf(const char* path, char* out) {
   const char* slash = strrchr(path, '/');
@@ -121,10 +111,7 @@ bool DirectoryOf(const char* path, char* out) {
 void SyncDirectoryOf(const char* path) {
   char dir[kMaxPath];
   if (!DirectoryOf(path, dir)) return;
-  int fd = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);
-  close(fd);
+  posix_io::SyncDirectory(dir);
 }
 
 // The unique part of temporary names walks from a per-process start; names already taken are
@@ -246,7 +233,7 @@ class PosixEnv final : public Env {
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) ok = false;
       if (n <= 0) break;
-      ok = WriteAll(out, chunk, static_cast<size_t>(n));
+      ok = posix_io::WriteAll(out, chunk, static_cast<size_t>(n));
     }
     free(chunk);
     Close(source);

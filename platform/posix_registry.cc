@@ -12,6 +12,8 @@
 
 #include <new>
 
+#include "platform/posix_io.h"
+
 namespace telbook {
 namespace posix_registry {
 
@@ -54,24 +56,6 @@ bool MakeDirectories(const std::string& path) {
 
 std::string ValuePath(KeyHandle key, const char* name) {
   return key->directory + "/" + EscapeName(name) + kValueSuffix;
-}
-
-bool WriteAll(int fd, const uint8_t* data, size_t length) {
-  while (length > 0) {
-    ssize_t n = write(fd, data, length);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    length -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-void SyncDirectory(const std::string& path) {
-  int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);
-  close(fd);
 }
 
 }  // namespace
@@ -167,14 +151,14 @@ bool SetValue(KeyHandle key, const char* name, const void* data, uint32_t length
     std::string temp = target + kTempSuffix;
     int fd = mkostemp(&temp[0], O_CLOEXEC);
     if (fd < 0) return false;
-    bool ok = WriteAll(fd, static_cast<const uint8_t*>(data), length) && fsync(fd) == 0;
+    bool ok = posix_io::WriteAll(fd, static_cast<const uint8_t*>(data), length) && fsync(fd) == 0;
     if (close(fd) != 0) ok = false;
     if (ok) ok = rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) {
       unlink(temp.c_str());
       return false;
     }
-    SyncDirectory(key->directory);
+    posix_io::SyncDirectory(key->directory.c_str());
     return true;
   } catch (const std::bad_alloc&) {
     return false;
