@@ -8,6 +8,7 @@
 #include "browse/tab_browser.h"
 #include "interface/telbook.h"
 #include "records/record_reader.h"
+#include "store/errors.h"
 
 namespace telbook {
 

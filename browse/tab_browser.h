@@ -7,6 +7,7 @@
 
 #include "interface/telbook.h"
 #include "records/record_reader.h"
+#include "store/errors.h"
 
 namespace telbook {
 

@@ -32,13 +32,12 @@ short RecordReader::Load(uint16_t record_number, uint16_t category, MemoryBlock*
     return kFailed;
   }
   short status;
+  ReadAhead& read_ahead = store_->read_ahead();
   if (ahead) {
-    ReadAhead& read_ahead = store_->read_ahead();
     if (!read_ahead.ready()) read_ahead.Obtain(ReadAhead::kBlockSize);
     status = read_ahead.Read(store_->handle, Slot::offset(s), Slot::length(s), block->data());
   } else {
-    status = client_.PositionedRead(store_->handle, block->data(), Slot::offset(s), kPositionBegin,
-                                    Slot::length(s));
+    status = read_ahead.ReadOnce(store_->handle, Slot::offset(s), Slot::length(s), block->data());
   }
   if (status != kOk) block->Release();
   return status;

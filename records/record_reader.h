@@ -8,7 +8,6 @@
 #include "interface/telbook.h"
 #include "platform/memory_block.h"
 #include "store/record_index.h"
-#include "store/store_client.h"
 
 namespace telbook {
 
@@ -16,7 +15,7 @@ class FileStore;
 
 class RecordReader {
  public:
-  explicit RecordReader(FileStore* store) : store_(store), client_(store), lookup_(store) {}
+  explicit RecordReader(FileStore* store) : store_(store), lookup_(store) {}
   virtual ~RecordReader() = default;
 
   // Loads the record of a record number into `block`, exactly the slot's length, read from the
@@ -50,7 +49,6 @@ class RecordReader {
   short LoadChecked(uint16_t record_number, TL_ListItem* item, MemoryBlock* block);
 
   FileStore* store_;
-  StoreClient client_;
   IndexLookup lookup_;
 };
 

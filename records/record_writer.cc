@@ -62,8 +62,19 @@ short RecordWriter::Append(const uint8_t* record, uint32_t length, uint8_t* slot
   FileStore* fs = store_;
   // Reads must see every byte written, whatever the write's outcome.
   fs->read_ahead().Forget();
+  AppendBuffer& appends = fs->write_behind();
+  if (appends.file() != fs->handle) {
+    uint32_t end = 0;
+    if (accessor_.Position(fs->handle, 0, kPositionEnd, &end) != kOk) {
+      fs->RecordError(category, detail::kRecordFailed);
+      return kFailed;
+    }
+    // Without the block each record is written as it comes.
+    if (!appends.ready()) appends.Obtain(AppendBuffer::kBlockSize);
+    appends.Start(fs->handle, end);
+  }
   uint32_t offset = 0;
-  if (client_.PositionedWrite(fs->handle, record, 0, length, kPositionEnd, &offset) != kOk) {
+  if (appends.Append(record, length, &offset) != kOk) {
     fs->RecordError(category, detail::kRecordFailed);
     return kFailed;
   }

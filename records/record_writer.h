@@ -36,9 +36,11 @@ class RecordWriter {
   short EnsureWorkingCopy() { return modified_ == 1 ? kOk : SwitchToWorkingCopy(); }
 
   // TL_writeKojin: stores the entry under *record_number (0: the lowest free personal number),
-  // appended to the working copy, and points its slot at it. 0; 5 with (30, 31) when all 9999
-  // personal slots are used (*record_number stays 0); -1 with (30, 16) when no phone book is
-  // open, (30, 18) for a null argument, the switch's pair, (30, 30) for a number outside 1 to
+  // appended to the working copy, and points its slot at it. The record may stay in the store's
+  // write-behind block until the block is full; a failure to write that block out fails the
+  // append that needed the room, and the records held before it stay held. 0; 5 with (30, 31) when
+  // all 9999 personal slots are used (*record_number stays 0); -1 with (30, 16) when no phone book
+  // is open, (30, 18) for a null argument, the switch's pair, (30, 30) for a number outside 1 to
   // 9999, (30, 4) when the encoding buffer cannot be had, or (30, 30) after the file layer's
   // pair when the append fails (slot and counts unchanged). The number used is written back
   // once chosen, also after a failed append.

@@ -1,6 +1,7 @@
 // The append buffer: bytes collected in order and written as one positioned write per block.
 #include "store/append_buffer.h"
 
+#include <cassert>
 #include <cstring>
 
 #include "store/errors.h"
@@ -14,6 +15,8 @@ bool AppendBuffer::Obtain(size_t capacity) {
 }
 
 void AppendBuffer::Release() {
+  file_ = nullptr;
+  start_ = 0;
   held_ = 0;
   block_.Release();
 }
@@ -22,6 +25,11 @@ void AppendBuffer::Start(FileHandle file, uint32_t position) {
   file_ = file;
   start_ = position;
   held_ = 0;
+}
+
+void AppendBuffer::CopyHeld(uint32_t offset, uint32_t length, uint8_t* out) const {
+  assert(offset >= start_ && static_cast<uint64_t>(offset) + length <= position());
+  if (length != 0) memcpy(out, block_.data() + (offset - start_), length);
 }
 
 short AppendBuffer::WriteAt(const uint8_t* data, uint32_t length, uint32_t position) {

@@ -24,19 +24,32 @@ class AppendBuffer {
   virtual ~AppendBuffer() = default;
 
   // Obtains the block through the store's Env; false, recording nothing, when there is no memory.
+  // Without a block every append is written at once.
   bool Obtain(size_t capacity);
+  // Drops what is held, unwritten, and gives the block back.
   void Release();
+  bool ready() const { return !block_.empty(); }
 
-  // Starts appending at position of file, with nothing held.
+  // Starts appending at position of file, dropping anything held.
   void Start(FileHandle file, uint32_t position);
   // Takes length bytes that will lie at *position, writing the block when they do not fit in
   // what is left of it (bytes longer than the block are written at once). 0, or -1 with the file
-  // layer's pair; after a failure nothing more may be appended.
+  // layer's pair. A failure takes none of the new bytes and keeps every byte held before, to go
+  // out at the next Append or Flush; bytes it may have written past start() count for nothing.
   short Append(const uint8_t* data, uint32_t length, uint32_t* position);
-  // Writes what is held. 0, or -1 with the file layer's pair.
+  // Writes what is held. 0, or -1 with the file layer's pair, the bytes staying held.
   short Flush();
   // Where the next byte will lie.
   uint32_t position() const { return start_ + held_; }
+
+  // The file appended to, null before Start(). Its first start() bytes are in the file; the
+  // held() bytes behind them are only here.
+  FileHandle file() const { return file_; }
+  uint32_t start() const { return start_; }
+  uint32_t held() const { return held_; }
+  // Copies the held bytes at file offsets offset to offset + length, which must lie within
+  // start() and position().
+  void CopyHeld(uint32_t offset, uint32_t length, uint8_t* out) const;
 
  private:
   short WriteAt(const uint8_t* data, uint32_t length, uint32_t position);

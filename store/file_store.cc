@@ -14,6 +14,7 @@ bool FileStore::ObtainBuffers() {
     group_cursor.Drop();
     ForgetFreeSlotHints();
     read_ahead_.Forget();
+    write_behind_.Release();
     return true;
   }
   ReleaseBuffers();
@@ -25,6 +26,7 @@ void FileStore::ReleaseBuffers() {
   group_cursor.Drop();
   ForgetFreeSlotHints();
   read_ahead_.Release();
+  write_behind_.Release();
   group_index_.Release();
   personal_index_.Release();
   favourites_.Release();

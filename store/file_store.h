@@ -7,6 +7,7 @@
 
 #include "platform/env.h"
 #include "platform/memory_block.h"
+#include "store/append_buffer.h"
 #include "store/errors.h"
 #include "store/format.h"
 #include "store/read_ahead.h"
@@ -30,7 +31,7 @@ struct GroupCursor {
 
 class FileStore {
  public:
-  explicit FileStore(Env* env) : env_(env), read_ahead_(this) {}
+  explicit FileStore(Env* env) : env_(env), read_ahead_(this), write_behind_(this) {}
   FileStore(const FileStore&) = delete;
   FileStore& operator=(const FileStore&) = delete;
   virtual ~FileStore() = default;
@@ -70,6 +71,12 @@ class FileStore {
   // bytes are forgotten at every append and whenever the buffers are obtained or the handle
   // changes; the block goes with the buffers.
   ReadAhead& read_ahead() { return read_ahead_; }
+  // The records appended to the working copy since its last block went out: the file and this
+  // block together are the working copy, and every read of the record area looks here first.
+  // What is held is dropped with the working copy (a discarding close, a save, the buffers'
+  // release); a failed block write keeps it for the next append or the save to use.
+  AppendBuffer& write_behind() { return write_behind_; }
+  const AppendBuffer& write_behind() const { return write_behind_; }
 
   uint16_t personal_count() const;
   uint16_t group_count() const;
@@ -93,6 +100,7 @@ class FileStore {
   MemoryBlock group_index_;
   uint16_t free_slot_hint_[2] = {};
   ReadAhead read_ahead_;
+  AppendBuffer write_behind_;
 };
 
 }  // namespace telbook

@@ -19,7 +19,40 @@ void ReadAhead::Release() {
   block_.Release();
 }
 
+bool ReadAhead::ReachesHeldBytes(FileHandle file, uint32_t offset, uint32_t length) const {
+  const AppendBuffer& held = store_->write_behind();
+  return length != 0 && file != nullptr && file == held.file() &&
+         static_cast<uint64_t>(offset) + length > held.start();
+}
+
+short ReadAhead::ReadAcrossHeldBytes(FileHandle file, uint32_t offset, uint32_t length,
+                                     uint8_t* out) {
+  const AppendBuffer& held = store_->write_behind();
+  if (static_cast<uint64_t>(offset) + length > held.position()) {
+    store_->RecordError(category::kFileRead, detail::kReadFailed);
+    return kFailed;
+  }
+  const uint32_t from_file = offset < held.start() ? held.start() - offset : 0;
+  if (from_file != 0) {
+    uint32_t count = 0;
+    if (accessor_.Position(file, offset, kPositionBegin, nullptr) != kOk ||
+        accessor_.Read(file, out, from_file, &count) != kOk) {
+      return kFailed;
+    }
+  }
+  held.CopyHeld(offset + from_file, length - from_file, out + from_file);
+  return kOk;
+}
+
+short ReadAhead::ReadOnce(FileHandle file, uint32_t offset, uint32_t length, uint8_t* out) {
+  if (ReachesHeldBytes(file, offset, length)) return ReadAcrossHeldBytes(file, offset, length, out);
+  uint32_t count = 0;
+  if (accessor_.Position(file, offset, kPositionBegin, nullptr) != kOk) return kFailed;
+  return accessor_.Read(file, out, length, &count);
+}
+
 short ReadAhead::Read(FileHandle file, uint32_t offset, uint32_t length, uint8_t* out) {
+  if (ReachesHeldBytes(file, offset, length)) return ReadAcrossHeldBytes(file, offset, length, out);
   const uint64_t end = static_cast<uint64_t>(offset) + length;
   if (file == file_ && offset >= start_ && end <= static_cast<uint64_t>(start_) + length_) {
     memcpy(out, block_.data() + (offset - start_), length);

@@ -209,6 +209,71 @@ TEST_F(BlockIoTest, ReadAheadAtTheEndOfTheFileNeedsOnlyTheBytesAsked) {
   env_.Close(in);
 }
 
+// The store's write-behind block and the file are one file to every read: bytes before the
+// block's start come from the file, the rest from the block, and nothing lies past its end.
+TEST_F(BlockIoTest, ReadsTakeHeldBytesFromTheWriteBehindBlock) {
+  Bytes content = Pattern(1000, 4);
+  WriteFile(dir_.File("in"), content);
+  FileHandle in = Open("in", OpenMode::kUpdate);
+  AppendBuffer& held = store_.write_behind();
+  ASSERT_TRUE(held.Obtain(256));
+  held.Start(in, 1000);
+  Bytes appended = Pattern(200, 77);
+  uint32_t position = 0;
+  ASSERT_EQ(held.Append(appended.data(), 200, &position), 0);
+  ASSERT_EQ(position, 1000u);
+  Bytes logical = content;
+  logical.insert(logical.end(), appended.begin(), appended.end());
+
+  ReadAhead ahead(&store_);
+  ASSERT_TRUE(ahead.Obtain(512));
+  uint8_t out[300];
+  const int reads = env_.Count(FaultKind::kRead);
+  ASSERT_EQ(ahead.Read(in, 1050, 100, out), 0);
+  EXPECT_TRUE(Bytes(out, out + 100) == Bytes(logical.begin() + 1050, logical.begin() + 1150));
+  ASSERT_EQ(ahead.ReadOnce(in, 1000, 200, out), 0);
+  EXPECT_TRUE(Bytes(out, out + 200) == appended);
+  EXPECT_EQ(env_.Count(FaultKind::kRead), reads) << "held bytes need no read";
+
+  ASSERT_EQ(ahead.Read(in, 900, 250, out), 0) << "across the file's end";
+  EXPECT_TRUE(Bytes(out, out + 250) == Bytes(logical.begin() + 900, logical.begin() + 1150));
+  ASSERT_EQ(ahead.ReadOnce(in, 990, 20, out), 0);
+  EXPECT_TRUE(Bytes(out, out + 20) == Bytes(logical.begin() + 990, logical.begin() + 1010));
+
+  EXPECT_EQ(ahead.Read(in, 1150, 51, out), -1) << "one byte past the last held";
+  EXPECT_EQ(Error().category, 14);
+  EXPECT_EQ(Error().detail, 15);
+  store_.RecordError(0, 0);
+  EXPECT_EQ(ahead.ReadOnce(in, 1300, 1, out), -1);
+  EXPECT_EQ(Error().category, 14);
+
+  // A failed write of the block keeps its bytes: they are read, and go out at the next try.
+  Bytes more = Pattern(100, 5);
+  env_.FailAt(FaultKind::kWrite, 1);
+  EXPECT_EQ(held.Append(more.data(), 100, &position), -1);
+  EXPECT_EQ(held.position(), 1200u) << "the new bytes were not taken";
+  ASSERT_EQ(ahead.Read(in, 1100, 100, out), 0);
+  EXPECT_TRUE(Bytes(out, out + 100) == Bytes(logical.begin() + 1100, logical.end()));
+  ASSERT_EQ(held.Append(more.data(), 100, &position), 0);
+  EXPECT_EQ(position, 1200u);
+  EXPECT_EQ(held.start(), 1200u);
+  logical.insert(logical.end(), more.begin(), more.end());
+  ASSERT_EQ(held.Flush(), 0);
+  ahead.Forget();
+  ASSERT_EQ(ahead.Read(in, 1150, 150, out), 0);
+  EXPECT_TRUE(Bytes(out, out + 150) == Bytes(logical.begin() + 1150, logical.end()));
+
+  // Another file is never read through the block.
+  WriteFile(dir_.File("other"), content);
+  FileHandle other = Open("other", OpenMode::kRead);
+  EXPECT_EQ(ahead.ReadOnce(other, 1250, 10, out), -1);
+  env_.Close(other);
+  store_.ReleaseBuffers();
+  EXPECT_EQ(held.file(), nullptr) << "the buffers' release drops the block";
+  env_.Close(in);
+  EXPECT_TRUE(ReadFileOrDie(dir_.File("in")) == logical);
+}
+
 }  // namespace
 }  // namespace test
 }  // namespace telbook

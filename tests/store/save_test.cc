@@ -157,6 +157,41 @@ TEST_F(SaveTest, EverythingWrittenReadsBackAfterReopen) {
   EXPECT_EQ(e.CommMode, 2);
 }
 
+// Enough records that most have gone out to the working copy and the last are still held back:
+// every one reads back before the save and after it, and dropping them all leaves the book alone.
+TEST_F(SaveTest, ThousandsOfWritesReadBackBeforeAndAfterTheSave) {
+  const int kAdded = 1500;
+  auto name = [](int n) { return "Entry " + std::to_string(n) + std::string(20, 'x'); };
+  for (bool discard : {true, false}) {
+    SCOPED_TRACE(discard);
+    ASSERT_EQ(TL_openDataBase(s_, path_.c_str()), 0);
+    for (int n = 4; n < 4 + kAdded; ++n) Write(s_, 0, Entry(name(n), std::to_string(n)));
+    for (int n = 4; n < 4 + kAdded; n += 97)
+      Write(s_, static_cast<unsigned short>(n), Entry(name(-n), "0"));
+    auto expect_all = [&] {
+      TL_Kojin e;
+      for (int n = 4; n < 4 + kAdded; ++n) {
+        ASSERT_EQ(TL_readKojin(s_, &e, static_cast<unsigned short>(n)), 0) << n;
+        ASSERT_EQ(std::string(e.Name), name((n - 4) % 97 == 0 ? -n : n)) << n;
+      }
+    };
+    expect_all();
+    if (discard) {
+      ASSERT_EQ(TL_closeDataBase(s_, 1), 0);
+      EXPECT_EQ(ReadFileOrDie(path_), base_);
+      EXPECT_EQ(dir_.List(), std::vector<std::string>{"book.tel"});
+      continue;
+    }
+    ASSERT_EQ(TL_closeDataBase(s_, 0), 0);
+    ASSERT_EQ(TL_openDataBase(s_, path_.c_str()), 0);
+    expect_all();
+    unsigned short personal = 0, groups = 0;
+    TL_readDataCount(s_, &personal, &groups);
+    EXPECT_EQ(personal, 3 + kAdded);
+    ASSERT_EQ(TL_closeDataBase(s_, 1), 0);
+  }
+}
+
 TEST_F(SaveTest, EntryChangedTenTimesIsInTheFileOnce) {
   ASSERT_EQ(TL_openDataBase(s_, path_.c_str()), 0);
   for (int i = 0; i < 10; ++i) Write(s_, 2, Entry("Round" + std::to_string(i), "9"));
