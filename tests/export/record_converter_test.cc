@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <string>
@@ -196,6 +197,68 @@ TEST(RecordConverterTest, RepairCutsAnEightyByteAffiliation) {
   EXPECT_EQ(MainText(c, 2), seventy_nine);
   c = RunKojin(OldKojinRecord({"n", "f", both}), false);
   EXPECT_EQ(MainText(c, 2), both);
+}
+
+// Every byte value, at every place of a machine word, comes out as the writer's encoder makes
+// it: only tabs change, whatever the bytes beside them. The bytes run in both orders, so that a
+// tab has each of its neighbouring values before and after it; the texts end at their zero, at
+// their field's capacity and at the record's end.
+TEST(RecordConverterTest, EveryByteValueAtEveryPlaceOfAWordAsTheWriterEncodesIt) {
+  std::string up;
+  std::string down;
+  for (int c = 1; c < 256; ++c) {
+    up.push_back(static_cast<char>(c));
+    down.push_back(static_cast<char>(256 - c));
+  }
+  auto put = [](char* field, size_t capacity, const std::string& text) {
+    size_t n = std::min(text.size(), capacity - 1);
+    memcpy(field, text.data(), n);
+    field[n] = '\0';
+  };
+  for (const std::string& bytes : {up, down}) {
+    for (size_t shift = 0; shift < 16; ++shift) {
+      // Name moves the texts behind it across the words; EMail holds every value, Memo and
+      // Furigana are cut to their fields, and HostText2 runs into the record's end.
+      std::vector<std::string> main = {std::string(shift, 'n'),
+                                       bytes.substr(shift),
+                                       bytes.substr(0, 3),
+                                       "",
+                                       bytes.substr(100, shift),
+                                       bytes,
+                                       bytes.substr(shift),
+                                       "",
+                                       "",
+                                       "",
+                                       "",
+                                       "",
+                                       bytes.substr(shift, 10)};
+      Bytes r = OldKojinRecord(main);
+      r.pop_back();
+      TL_Kojin entry;
+      memset(&entry, 0, sizeof(entry));
+      for (int n = 0; n < 13; ++n) {
+        size_t capacity = 0;
+        char* field = kojin::MainField(&entry, n, &capacity);
+        put(field, capacity, main[n]);
+      }
+      entry.HostWord1 = 0x1234;
+      entry.HostWord2 = 0x5678;
+      entry.LineType = 2;
+      entry.CommMode = 3;
+      entry.HostByte1 = 4;
+      entry.HostByte2 = 5;
+      entry.RelayOutput = 6;
+      for (bool repair : {false, true}) {
+        TL_Kojin expected_entry = entry;
+        if (repair) RecordConverter::RepairKojin(&expected_entry);
+        Bytes expected(RecordConverter::kKojinBufferSize, 0);
+        uint32_t expected_length = EncodeKojin(expected_entry, expected.data(), expected.size());
+        Converted c = RunKojin(r, repair);
+        ASSERT_EQ(c.length, expected_length) << "shift " << shift << ", repair " << repair;
+        ASSERT_EQ(c.buffer, expected) << "shift " << shift << ", repair " << repair;
+      }
+    }
+  }
 }
 
 // A group record with the reserved bytes at 10 set, which the conversion carries over.
