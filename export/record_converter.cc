@@ -88,13 +88,6 @@ size_t CopyStoredText(const uint8_t* record, size_t length, size_t offset, size_
   return size;
 }
 
-// Zero-fills what follows the record in the buffer, so that nothing outside it is ever decoded.
-uint32_t ClearBeyondRecord(uint8_t* buffer, size_t capacity, uint32_t length) {
-  if (length > capacity) length = static_cast<uint32_t>(capacity);
-  memset(buffer + length, 0, capacity - length);
-  return length;
-}
-
 }  // namespace
 
 size_t RecordConverter::WithoutDanglingLead(const uint8_t* text, size_t length) {
@@ -237,7 +230,7 @@ uint32_t RecordConverter::ConvertKojin(uint8_t* buffer, size_t capacity, uint32_
 uint32_t RecordConverter::ConvertGroup(uint8_t* buffer, size_t capacity, uint32_t length,
                                        bool repair) const {
   if (buffer == nullptr || capacity < kGroupBufferSize) return 0;
-  length = ClearBeyondRecord(buffer, capacity, length);
+  if (length > capacity) length = static_cast<uint32_t>(capacity);
   GroupView view(buffer, length);
   TL_Group entry;
   memset(&entry, 0, sizeof(entry));
@@ -255,8 +248,11 @@ uint32_t RecordConverter::ConvertGroup(uint8_t* buffer, size_t capacity, uint32_
   if (members > format::kMaxGroupMembers) members = format::kMaxGroupMembers;
   if (repair) RepairGroup(&entry);
 
+  // Everything after the members kept is zero, and so is everything after the stored record
+  // (part of the fixed bytes, when the record is that short).
   uint32_t position = group::kMembersOffset + group::kMemberSize * static_cast<uint32_t>(members);
-  memset(buffer + position, 0, kGroupBufferSize - position);
+  uint32_t clear_from = position < length ? position : length;
+  memset(buffer + clear_from, 0, capacity - clear_from);
   EncodeU16(buffer + group::kMemberCountOffset, static_cast<uint16_t>(members));
   EncodeU16(buffer + group::kExtraPlacesOffset, 0);
   EncodeU16(buffer + group::kNameLinkOffset, static_cast<uint16_t>(position));

@@ -322,6 +322,23 @@ TEST(RecordConverterTest, GroupRepairAndMemberCountBeyondTheRecord) {
   EXPECT_EQ(c.length, 16u + 4 + 2);
 }
 
+// Whatever the buffer held after the stored record is zero afterwards, to the buffer's end, even
+// in a buffer larger than a group needs; so are the fixed bytes a short record lacks.
+TEST(RecordConverterTest, GroupBufferIsZeroAfterTheNewRecord) {
+  Bytes r = GroupRecord({}, 0, "", "");
+  r.resize(11);  // the reserved word at 10 is cut in half
+  Bytes buffer(RecordConverter::kGroupBufferSize + 64, 0xEE);
+  memcpy(buffer.data(), r.data(), r.size());
+  uint32_t length = RecordConverter(nullptr).ConvertGroup(buffer.data(), buffer.size(),
+                                                          static_cast<uint32_t>(r.size()), false);
+  ASSERT_EQ(length, 16u + 2);
+  EXPECT_EQ(buffer[10], 0x0D);
+  EXPECT_EQ(buffer[11], 0);
+  EXPECT_EQ(GetU16(buffer, 6), 16);
+  EXPECT_EQ(GetU16(buffer, 8), 17);
+  for (size_t i = length; i < buffer.size(); ++i) ASSERT_EQ(buffer[i], 0) << i;
+}
+
 }  // namespace
 }  // namespace test
 }  // namespace telbook
