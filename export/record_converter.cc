@@ -145,45 +145,22 @@ uint32_t RecordConverter::ConvertKojin(uint8_t* buffer, size_t capacity, uint32_
   if (buffer == nullptr || capacity < kKojinBufferSize) return 0;
   if (length > capacity) length = static_cast<uint32_t>(capacity);
   static_assert(kKojinBufferSize >= kEncodeCapacity, "the buffer holds any new record");
-  // Numbers and string offsets read as the record's view reads them: 0, or an empty text, for
-  // anything that does not lie wholly inside the record.
-  const uint8_t* in = buffer;
-  auto u8 = [in, length](size_t at) -> uint8_t { return at < length ? in[at] : 0; };
-  auto u16 = [in, length](size_t at) -> uint16_t {
-    return at + 2 <= length ? DecodeU16(in + at) : 0;
-  };
-
   // Each text goes straight from the stored record into the new one, cut to its host field and
   // repaired on the way, as if decoded into the host structure and encoded again. The new record
   // is built aside, since its texts may land on stored texts not yet read. Bytes a copy leaves
   // behind a text's end are overwritten by what follows it, or lie past the new record.
   uint8_t out[kMaxEncodedLength];
   memset(out, 0, kStringsOffset);
+  KojinView view(buffer, length);
   out[kKindOffset] = format::kKindPersonal;
-  EncodeU16(out + kHostWord1Offset, u16(kHostWord1Offset));
-  EncodeU16(out + kHostWord2Offset, u16(kHostWord2Offset));
-  out[kLineTypeOffset] = u8(kLineTypeOffset);
-  out[kCommModeOffset] = u8(kCommModeOffset);
-  out[kHostByte1Offset] = u8(kHostByte1Offset);
-  out[kHostByte2Offset] = u8(kHostByte2Offset);
-  out[kRelayOutputOffset] = u8(kRelayOutputOffset);
+  EncodeU16(out + kHostWord1Offset, view.host_word1());
+  EncodeU16(out + kHostWord2Offset, view.host_word2());
+  out[kLineTypeOffset] = view.line_type();
+  out[kCommModeOffset] = view.comm_mode();
+  out[kHostByte1Offset] = view.host_byte1();
+  out[kHostByte2Offset] = view.host_byte2();
+  out[kRelayOutputOffset] = view.relay_output();
 
-  // The main string table is where the record's kind puts it: at 2 for the personal kinds, at 6
-  // for a group's; any other kind has none, and all its texts are empty.
-  size_t table = 0;
-  if (length > 0) {
-    switch (in[0]) {
-      case format::kKindPersonal:
-      case format::kKindPersonalAltDest:
-        table = kMainTableOffset;
-        break;
-      case format::kKindGroup:
-        table = group::kNameLinkOffset;
-        break;
-      default:
-        break;
-    }
-  }
   // The texts the repair looks at: Name, Furigana, Affiliation, Phone, EMail and Memo.
   constexpr uint32_t kRepaired =
       (1u << 0) | (1u << 1) | (1u << 2) | (1u << 4) | (1u << 5) | (1u << 6);
@@ -191,10 +168,10 @@ uint32_t RecordConverter::ConvertKojin(uint8_t* buffer, size_t capacity, uint32_
   static_assert(kMainFieldCapacities[kAffiliation] > kAffiliationCutLength, "the cut applies");
   uint32_t position = kStringsOffset;
   for (int n = 0; n < kMainStrings; ++n) {
-    size_t link = table + 2 * static_cast<size_t>(n);
-    size_t offset = table != 0 && link + 2 <= length ? DecodeU16(in + link) : length;
+    size_t offset = length;
+    MainStringOffset(buffer, length, n, &offset);
     uint8_t* text = out + position;
-    size_t size = CopyStoredText(in, length, offset, kMainFieldCapacities[n] - 1, text);
+    size_t size = CopyStoredText(buffer, length, offset, kMainFieldCapacities[n] - 1, text);
     if (repair && ((kRepaired >> n) & 1u) != 0) {
       size = WithoutDanglingLead(text, size);
       if (n == kAffiliation) size = AffiliationLength(text, size);
@@ -204,16 +181,13 @@ uint32_t RecordConverter::ConvertKojin(uint8_t* buffer, size_t capacity, uint32_
     position += static_cast<uint32_t>(size + 1);
   }
 
-  // The extension strings' offsets lie in the block linked at 28, when there is one.
-  uint16_t block = u16(kExtensionLinkOffset);
   uint8_t* ext = out + kExtensionBlockOffset;
   memcpy(ext + kExtTagOffset, kExtTag, kExtTagSize);
   bool any_extension = false;
   for (int n = 0; n < kExtensionStrings; ++n) {
-    size_t link = size_t{block} + kExtTableOffset + 2 * static_cast<size_t>(n);
-    size_t offset = block != 0 && link + 2 <= length ? DecodeU16(in + link) : length;
     uint8_t* text = out + position;
-    size_t size = CopyStoredText(in, length, offset, kExtensionFieldCapacities[n] - 1, text);
+    size_t size = CopyStoredText(buffer, length, view.ExtensionOffset(n),
+                                 kExtensionFieldCapacities[n] - 1, text);
     EncodeU16(ext + kExtTableOffset + 2 * n, static_cast<uint16_t>(position));
     if (size != 0) any_extension = true;
     text[size] = 0;

@@ -94,14 +94,6 @@ std::string_view KojinView::Extension(int n) const {
   return TextAt(record_, length_, ExtensionOffset(n));
 }
 
-size_t KojinView::ExtensionOffset(int n) const {
-  uint16_t block = U16At(record_, length_, kojin::kExtensionLinkOffset);
-  if (block == 0 || n < 0 || n >= kojin::kExtensionStrings) return length_;
-  size_t link = size_t{block} + kojin::kExtTableOffset + 2 * static_cast<size_t>(n);
-  if (link + 2 > length_) return length_;
-  return U16At(record_, length_, link);
-}
-
 uint16_t KojinView::AltBlock() const {
   uint16_t block = U16At(record_, length_, kojin::kExtensionLinkOffset);
   if (block == 0) return 0;
@@ -120,16 +112,6 @@ std::string_view KojinView::AltDest() const {
   size_t link = size_t{alt} + kojin::kAltStringLinkOffset;
   if (link + 2 > length_) return {};
   return TextAt(record_, length_, U16At(record_, length_, link));
-}
-
-uint16_t KojinView::host_word1() const { return U16At(record_, length_, kojin::kHostWord1Offset); }
-uint16_t KojinView::host_word2() const { return U16At(record_, length_, kojin::kHostWord2Offset); }
-uint8_t KojinView::line_type() const { return U8At(record_, length_, kojin::kLineTypeOffset); }
-uint8_t KojinView::comm_mode() const { return U8At(record_, length_, kojin::kCommModeOffset); }
-uint8_t KojinView::host_byte1() const { return U8At(record_, length_, kojin::kHostByte1Offset); }
-uint8_t KojinView::host_byte2() const { return U8At(record_, length_, kojin::kHostByte2Offset); }
-uint8_t KojinView::relay_output() const {
-  return U8At(record_, length_, kojin::kRelayOutputOffset);
 }
 
 uint32_t EncodeKojin(const TL_Kojin& entry, uint8_t* buffer, size_t capacity) {

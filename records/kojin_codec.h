@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "interface/telbook.h"
+#include "records/record_text.h"
 
 namespace telbook {
 namespace kojin {
@@ -105,18 +106,24 @@ class KojinView {
   // Empty when the record has no extension block (0 at offset 28).
   std::string_view Extension(int n) const;
   // Where extension string n starts; length() (an empty text) when the record has none.
-  size_t ExtensionOffset(int n) const;
+  size_t ExtensionOffset(int n) const {
+    uint16_t block = U16At(record_, length_, kojin::kExtensionLinkOffset);
+    if (block == 0 || n < 0 || n >= kojin::kExtensionStrings) return length_;
+    size_t link = size_t{block} + kojin::kExtTableOffset + 2 * static_cast<size_t>(n);
+    if (link + 2 > length_) return length_;
+    return U16At(record_, length_, link);
+  }
   // The alternate destination flag and text, 0 and empty when there is none.
   uint8_t AltDestFlag() const;
   std::string_view AltDest() const;
 
-  uint16_t host_word1() const;
-  uint16_t host_word2() const;
-  uint8_t line_type() const;
-  uint8_t comm_mode() const;
-  uint8_t host_byte1() const;
-  uint8_t host_byte2() const;
-  uint8_t relay_output() const;
+  uint16_t host_word1() const { return U16At(record_, length_, kojin::kHostWord1Offset); }
+  uint16_t host_word2() const { return U16At(record_, length_, kojin::kHostWord2Offset); }
+  uint8_t line_type() const { return U8At(record_, length_, kojin::kLineTypeOffset); }
+  uint8_t comm_mode() const { return U8At(record_, length_, kojin::kCommModeOffset); }
+  uint8_t host_byte1() const { return U8At(record_, length_, kojin::kHostByte1Offset); }
+  uint8_t host_byte2() const { return U8At(record_, length_, kojin::kHostByte2Offset); }
+  uint8_t relay_output() const { return U8At(record_, length_, kojin::kRelayOutputOffset); }
 
   const uint8_t* data() const { return record_; }
   size_t length() const { return length_; }

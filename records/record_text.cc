@@ -12,9 +12,6 @@ namespace telbook {
 namespace {
 constexpr uint8_t kTab = 0x09;
 constexpr uint8_t kSpace = 0x20;
-// Offsets of the string offset tables: personal kinds at 2, groups at 6.
-constexpr size_t kPersonalStringTable = 2;
-constexpr size_t kGroupStringTable = 6;
 }  // namespace
 
 std::string_view TextAt(const uint8_t* record, size_t length, size_t offset) {
@@ -27,42 +24,11 @@ std::string_view TextAt(const uint8_t* record, size_t length, size_t offset) {
   return std::string_view(reinterpret_cast<const char*>(start), size);
 }
 
-uint16_t U16At(const uint8_t* record, size_t length, size_t offset) {
-  if (record == nullptr || length < 2 || offset > length - 2) return 0;
-  return DecodeU16(record + offset);
-}
-
-uint8_t U8At(const uint8_t* record, size_t length, size_t offset) {
-  if (record == nullptr || offset >= length) return 0;
-  return record[offset];
-}
-
 bool MainString(const uint8_t* record, size_t length, int n, std::string_view* text) {
   size_t offset = 0;
   bool known = MainStringOffset(record, length, n, &offset);
   *text = known ? TextAt(record, length, offset) : std::string_view();
   return known;
-}
-
-bool MainStringOffset(const uint8_t* record, size_t length, int n, size_t* offset) {
-  *offset = length;
-  if (record == nullptr || length == 0 || n < 0) return false;
-  size_t table;
-  switch (record[0]) {
-    case format::kKindPersonal:
-    case format::kKindPersonalAltDest:
-      table = kPersonalStringTable;
-      break;
-    case format::kKindGroup:
-      table = kGroupStringTable;
-      break;
-    default:
-      return false;
-  }
-  // A missing offset field would read as 0, pointing at the kind byte: give an empty text.
-  size_t link = table + 2 * static_cast<size_t>(n);
-  if (link + 2 <= length) *offset = U16At(record, length, link);
-  return true;
 }
 
 void CopyToField(char* field, size_t capacity, std::string_view text) {

@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <string_view>
 
+#include "store/coding.h"
+#include "store/format.h"
+
 namespace telbook {
 
 // The text that starts at `offset` of a record of `length` bytes: its bytes up to the first zero
@@ -15,9 +18,15 @@ namespace telbook {
 std::string_view TextAt(const uint8_t* record, size_t length, size_t offset);
 
 // The 16-bit value at `offset`, or 0 when its two bytes do not both lie inside the record.
-uint16_t U16At(const uint8_t* record, size_t length, size_t offset);
+inline uint16_t U16At(const uint8_t* record, size_t length, size_t offset) {
+  if (record == nullptr || length < 2 || offset > length - 2) return 0;
+  return DecodeU16(record + offset);
+}
 // The byte at `offset`, or 0 when it lies outside the record.
-uint8_t U8At(const uint8_t* record, size_t length, size_t offset);
+inline uint8_t U8At(const uint8_t* record, size_t length, size_t offset) {
+  if (record == nullptr || offset >= length) return 0;
+  return record[offset];
+}
 
 // Main string n of a stored record: personal kinds (1 and 3) find its offset at 2 + 2n, groups
 // (kind 2) at 6 + 2n. False for any other kind (and for an empty record); the caller records
@@ -25,7 +34,29 @@ uint8_t U8At(const uint8_t* record, size_t length, size_t offset);
 bool MainString(const uint8_t* record, size_t length, int n, std::string_view* text);
 // Where main string n starts, as MainString finds it; *offset is `length` (an empty text) when
 // the record holds no offset for it. False, with *offset at `length`, for any other kind.
-bool MainStringOffset(const uint8_t* record, size_t length, int n, size_t* offset);
+inline bool MainStringOffset(const uint8_t* record, size_t length, int n, size_t* offset) {
+  // Offset tables: personal kinds at 2, groups at 6.
+  constexpr size_t kPersonalStringTable = 2;
+  constexpr size_t kGroupStringTable = 6;
+  *offset = length;
+  if (record == nullptr || length == 0 || n < 0) return false;
+  size_t table;
+  switch (record[0]) {
+    case format::kKindPersonal:
+    case format::kKindPersonalAltDest:
+      table = kPersonalStringTable;
+      break;
+    case format::kKindGroup:
+      table = kGroupStringTable;
+      break;
+    default:
+      return false;
+  }
+  // A missing offset field would read as 0, pointing at the kind byte: give an empty text.
+  size_t link = table + 2 * static_cast<size_t>(n);
+  if (link + 2 <= length) *offset = U16At(record, length, link);
+  return true;
+}
 
 // Copies a text into a host field of `capacity` bytes (capacity >= 1), cut to capacity - 1 bytes
 // and always terminated. Bytes after the terminator are left as they were.
