@@ -124,64 +124,6 @@ std::atomic<unsigned>& TempCounter() {
   return counter;
 }
 
-// Test hook: while nonzero, every copy_file_range call of CopyFile fails with this error.
-std::atomic<int> g_kernel_copy_refusal{0};
-
-// Outcome of a copy through the kernel: done, refused before any byte moved (the caller may
-// copy another way), or failed (the destination may hold part of the source).
-enum class KernelCopy { kDone, kRefused, kFailed };
-
-// Errors with which kernels and file systems turn copy_file_range down as such (not supported
-// at all, not between these two file systems, not for these files, or barred by a sandbox).
-bool IsRefusal(int error) {
-  // ENOTSUP is EOPNOTSUPP on Linux.
-  return error == ENOSYS || error == EXDEV || error == EINVAL || error == EOPNOTSUPP ||
-         error == EBADF || error == EPERM;
-}
-
-// Copies in from its file position to its end into out at out's file position, without the data
-// passing through this process. A refusal leaves both positions where they were.
-KernelCopy CopyInKernel(int in, int out) {
-  // Asked for at each call; kernels move less at once, and a short copy is simply continued.
-  static constexpr size_t kAtOnce = size_t{1} << 30;
-  bool copied = false;
-  for (;;) {
-    ssize_t n;
-    int refusal = g_kernel_copy_refusal.load(std::memory_order_relaxed);
-    if (refusal != 0) {
-      errno = refusal;
-      n = -1;
-    } else {
-      n = copy_file_range(in, nullptr, out, nullptr, kAtOnce, 0);
-    }
-    if (n > 0) {
-      copied = true;
-      continue;
-    }
-    // Some kernels report 0 at once for a file whose size reads as 0 though it holds data (the
-    // pseudo files of /proc and /sys): only a plain read tells such a file from an empty one.
-    if (n == 0) return copied ? KernelCopy::kDone : KernelCopy::kRefused;
-    if (errno == EINTR) continue;
-    return !copied && IsRefusal(errno) ? KernelCopy::kRefused : KernelCopy::kFailed;
-  }
-}
-
-// Copies in from its file position to its end into out, through a buffer of this process.
-bool CopyThroughBuffer(int in, int out) {
-  static constexpr size_t kChunk = 65536;
-  uint8_t* chunk = static_cast<uint8_t*>(malloc(kChunk));
-  bool ok = chunk != nullptr;
-  while (ok) {
-    ssize_t n = read(in, chunk, kChunk);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ok = false;
-    if (n <= 0) break;
-    ok = posix_io::WriteAll(out, chunk, static_cast<size_t>(n));
-  }
-  free(chunk);
-  return ok;
-}
-
 class PosixEnv final : public Env {
  public:
   FileHandle OpenFile(const char* path, OpenMode mode, OpenError* error) override {
@@ -282,10 +224,18 @@ class PosixEnv final : public Env {
       Close(source);
       return false;
     }
-    // Both descriptors are fresh, at offset 0; a refusal leaves them there.
-    KernelCopy kernel = CopyInKernel(source->fd, out);
-    bool ok = kernel == KernelCopy::kDone ||
-              (kernel == KernelCopy::kRefused && CopyThroughBuffer(source->fd, out));
+    bool ok = true;
+    static constexpr size_t kChunk = 65536;
+    uint8_t* chunk = static_cast<uint8_t*>(malloc(kChunk));
+    ok = chunk != nullptr;
+    while (ok) {
+      ssize_t n = read(source->fd, chunk, kChunk);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) ok = false;
+      if (n <= 0) break;
+      ok = posix_io::WriteAll(out, chunk, static_cast<size_t>(n));
+    }
+    free(chunk);
     Close(source);
     if (close(out) != 0) ok = false;
     if (!ok) unlink(to);
@@ -376,10 +326,6 @@ Env* Env::Default() {
 
 void PosixEnvTestHelper::SetNextTempUnique(unsigned unique) {
   TempCounter().store(unique ^ static_cast<unsigned>(getpid()));
-}
-
-void PosixEnvTestHelper::SetKernelCopyRefusal(int error) {
-  g_kernel_copy_refusal.store(error, std::memory_order_relaxed);
 }
 
 }  // namespace telbook

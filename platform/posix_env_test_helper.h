@@ -1,6 +1,5 @@
-// Test hooks of the POSIX Env: predictable names of temporary files, so that a test can plant
-// something at the name the next MakeTempFile will try first; and a kernel that refuses to copy
-// files, so that a test can reach the copy that works everywhere.
+// Test hook of the POSIX Env: makes the names of temporary files predictable, so that a test can
+// plant something at the name the next MakeTempFile will try first.
 #ifndef TELBOOK_PLATFORM_POSIX_ENV_TEST_HELPER_H_
 #define TELBOOK_PLATFORM_POSIX_ENV_TEST_HELPER_H_
 
@@ -10,9 +9,6 @@ class PosixEnvTestHelper {
  public:
   // The next temporary name tried is <dir><prefix><unique as 8 upper-case hex digits>.tmp.
   static void SetNextTempUnique(unsigned unique);
-  // While error is nonzero, CopyFile sees the kernel's copy fail with it, as a kernel or file
-  // system without that copy would; 0 lets the kernel copy again.
-  static void SetKernelCopyRefusal(int error);
 };
 
 }  // namespace telbook

@@ -1,7 +1,5 @@
 // The POSIX contract that other programs rely on: the temporary directory, exclusive temporary
-// files that never follow a planted symlink, whole-file copies whichever way the kernel allows
-// them, and sharing between processes.
-#include <errno.h>
+// files that never follow a planted symlink, whole-file copies, and sharing between processes.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -158,16 +156,7 @@ TEST_F(PosixTempFileTest, ExclusiveCopyRefusesAPlantedSymlink) {
   EXPECT_TRUE(IsSymlink(planted));
 }
 
-// While it lives, CopyFile finds the kernel's copy refused with `error`.
-class ScopedKernelCopyRefusal {
- public:
-  explicit ScopedKernelCopyRefusal(int error) { PosixEnvTestHelper::SetKernelCopyRefusal(error); }
-  ~ScopedKernelCopyRefusal() { PosixEnvTestHelper::SetKernelCopyRefusal(0); }
-  ScopedKernelCopyRefusal(const ScopedKernelCopyRefusal&) = delete;
-  ScopedKernelCopyRefusal& operator=(const ScopedKernelCopyRefusal&) = delete;
-};
-
-// Several of the buffered copy's 64 KiB chunks and a ragged end, no two of them alike.
+// Several 64 KiB chunks and a ragged end, no two of them alike.
 Bytes ManyChunks() {
   Bytes data(3 * 65536 + 12345);
   uint32_t state = 12345;
@@ -200,38 +189,6 @@ TEST_F(PosixTempFileTest, CopyOfManyChunksKeepsEveryByte) {
   WriteFile(empty, Bytes{});
   ASSERT_TRUE(env_->CopyFile(empty.c_str(), to.c_str(), false));
   EXPECT_EQ(ReadFileOrDie(to), Bytes{});
-}
-
-TEST_F(PosixTempFileTest, CopyRefusedByTheKernelIsMadeThroughABuffer) {
-  const Bytes data = ManyChunks();
-  const std::string from = dir_.File("from");
-  WriteFile(from, data);
-  for (int error : {ENOSYS, EXDEV, EINVAL, EOPNOTSUPP, EPERM}) {
-    ScopedKernelCopyRefusal refusal(error);
-    const std::string to = dir_.File("to" + std::to_string(error));
-    ASSERT_TRUE(env_->CopyFile(from.c_str(), to.c_str(), true)) << "errno " << error;
-    EXPECT_EQ(ReadFileOrDie(to), data) << "errno " << error;
-    EXPECT_EQ(PermissionsOf(to), 0600u);
-    WriteFile(to, Bytes(5 * 65536, 0xAA));
-    ASSERT_TRUE(env_->CopyFile(from.c_str(), to.c_str(), false)) << "errno " << error;
-    EXPECT_EQ(ReadFileOrDie(to), data) << "errno " << error;
-  }
-}
-
-TEST_F(PosixTempFileTest, FailedKernelCopyLeavesNoDestination) {
-  const std::string from = dir_.File("from");
-  WriteFile(from, ManyChunks());
-  ScopedKernelCopyRefusal failure(EIO);
-  const std::string to = dir_.File("to");
-  EXPECT_FALSE(env_->CopyFile(from.c_str(), to.c_str(), true));
-  EXPECT_FALSE(FileExists(to));
-  WriteFile(to, Bytes{9, 9});
-  EXPECT_FALSE(env_->CopyFile(from.c_str(), to.c_str(), false));
-  EXPECT_FALSE(FileExists(to));
-  // A destination that is refused is never touched.
-  WriteFile(to, Bytes{9, 9});
-  EXPECT_FALSE(env_->CopyFile(from.c_str(), to.c_str(), true));
-  EXPECT_EQ(ReadFileOrDie(to), (Bytes{9, 9}));
 }
 
 TEST_F(PosixTempFileTest, ClearReadOnlyRestoresTheOwnersWriteBit) {
