@@ -66,6 +66,12 @@ inline size_t FirstMarked(Word mask) {
 #endif
 }
 
+// How many bytes a mask of ZeroBytes marks: the marks, moved to each byte's low bit, summed
+// into the top byte.
+inline size_t CountMarked(Word mask) {
+  return static_cast<size_t>(((mask >> 7) * kEveryByte) >> (8 * (sizeof(Word) - 1)));
+}
+
 // Copies the stored text at `offset` of a record of `length` bytes to out, up to its zero, the
 // record's end or `limit` bytes, tabs written as spaces. Returns the bytes copied. Reads nothing
 // outside the record. May also write the record's bytes after the text's end into out, but never
@@ -86,6 +92,69 @@ size_t CopyStoredText(const uint8_t* record, size_t length, size_t offset, size_
   }
   for (; size < limit && in[size] != 0; ++size) out[size] = in[size] == kTab ? kSpace : in[size];
   return size;
+}
+
+// Whether the record is exactly what ConvertKojin would make of it: the writer's layout, every
+// text within its field, no tab, and (with repair) nothing the repair would cut. Such a record
+// converts to itself. Reads nothing outside the record.
+bool IsConvertedKojin(const uint8_t* record, size_t length, bool repair) {
+  using namespace kojin;
+  constexpr int kTexts = kMainStrings + kExtensionStrings;
+  if (length < kStringsOffset + kTexts || length > kMaxEncodedLength) return false;
+  if (record[kKindOffset] != format::kKindPersonal || record[kKindOffset + 1] != 0 ||
+      DecodeU32(record + kReserved2Offset) != 0 ||
+      memcmp(record + kExtensionBlockOffset + kExtTagOffset, kExtTag, kExtTagSize) != 0 ||
+      DecodeU32(record + kExtensionBlockOffset + kExtAltDestLinkOffset) != 0) {
+    return false;
+  }
+  // Each text runs from its offset to the zero just before the next one's.
+  size_t start[kTexts + 1];
+  size_t capacity[kTexts];
+  for (int n = 0; n < kMainStrings; ++n) {
+    start[n] = DecodeU16(record + kMainTableOffset + 2 * n);
+    capacity[n] = kMainFieldCapacities[n];
+  }
+  for (int n = 0; n < kExtensionStrings; ++n) {
+    start[kMainStrings + n] = DecodeU16(record + kExtensionBlockOffset + kExtTableOffset + 2 * n);
+    capacity[kMainStrings + n] = kExtensionFieldCapacities[n];
+  }
+  start[kTexts] = length;
+  if (start[0] != kStringsOffset) return false;
+  for (int n = 0; n < kTexts; ++n) {
+    if (start[n + 1] <= start[n] || start[n + 1] - start[n] > capacity[n] ||
+        record[start[n + 1] - 1] != 0) {
+      return false;
+    }
+  }
+  bool any_extension = start[kTexts] - start[kMainStrings] > kExtensionStrings;
+  if (DecodeU16(record + kExtensionLinkOffset) != (any_extension ? kExtensionBlockOffset : 0)) {
+    return false;
+  }
+  // No zero inside a text, as the sixteen known ones are all there are, and no tab anywhere.
+  size_t zeros = 0;
+  bool tab = false;
+  size_t at = kStringsOffset;
+  for (; length - at >= sizeof(Word); at += sizeof(Word)) {
+    Word word;
+    memcpy(&word, record + at, sizeof(word));
+    zeros += CountMarked(ZeroBytes(word));
+    tab = tab || ZeroBytes(word ^ kTabs) != 0;
+  }
+  for (; at < length; ++at) {
+    zeros += record[at] == 0;
+    tab = tab || record[at] == kTab;
+  }
+  if (zeros != kTexts || tab) return false;
+  if (!repair) return true;
+  constexpr int kRepaired[] = {0, 1, 2, 4, 5, 6};
+  constexpr int kAffiliation = 2;
+  for (int n : kRepaired) {
+    size_t size = start[n + 1] - start[n] - 1;
+    const uint8_t* text = record + start[n];
+    if (RecordConverter::WithoutDanglingLead(text, size) != size) return false;
+    if (n == kAffiliation && RecordConverter::AffiliationLength(text, size) != size) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -145,6 +214,11 @@ uint32_t RecordConverter::ConvertKojin(uint8_t* buffer, size_t capacity, uint32_
   if (buffer == nullptr || capacity < kKojinBufferSize) return 0;
   if (length > capacity) length = static_cast<uint32_t>(capacity);
   static_assert(kKojinBufferSize >= kEncodeCapacity, "the buffer holds any new record");
+  // Records the writer made, and untouched since, need no rewriting.
+  if (IsConvertedKojin(buffer, length, repair)) {
+    memset(buffer + length, 0, capacity - length);
+    return length;
+  }
   // Each text goes straight from the stored record into the new one, cut to its host field and
   // repaired on the way, as if decoded into the host structure and encoded again. The new record
   // is built aside, since its texts may land on stored texts not yet read. Bytes a copy leaves
