@@ -121,8 +121,8 @@ bool IsConvertedKojin(const uint8_t* record, size_t length, bool repair) {
   start[kTexts] = length;
   if (start[0] != kStringsOffset) return false;
   for (int n = 0; n < kTexts; ++n) {
-    if (start[n + 1] <= start[n] || start[n + 1] - start[n] > capacity[n] ||
-        record[start[n + 1] - 1] != 0) {
+    if (start[n + 1] <= start[n] || start[n + 1] > length ||
+        start[n + 1] - start[n] > capacity[n] || record[start[n + 1] - 1] != 0) {
       return false;
     }
   }
