@@ -29,6 +29,7 @@ short ReadAhead::ReadAcrossHeldBytes(FileHandle file, uint32_t offset, uint32_t 
                                      uint8_t* out) {
   const AppendBuffer& held = store_->write_behind();
   if (static_cast<uint64_t>(offset) + length > held.position()) {
+    Forget();
     store_->RecordError(category::kFileRead, detail::kReadFailed);
     return kFailed;
   }
@@ -37,6 +38,7 @@ short ReadAhead::ReadAcrossHeldBytes(FileHandle file, uint32_t offset, uint32_t 
     uint32_t count = 0;
     if (accessor_.Position(file, offset, kPositionBegin, nullptr) != kOk ||
         accessor_.Read(file, out, from_file, &count) != kOk) {
+      Forget();
       return kFailed;
     }
   }
