@@ -303,11 +303,7 @@ uint32_t RecordConverter::ConvertGroup(uint8_t* buffer, size_t capacity, uint32_
   memset(buffer + clear_from, 0, capacity - clear_from);
   EncodeU16(buffer + group::kMemberCountOffset, static_cast<uint16_t>(members));
   EncodeU16(buffer + group::kExtraPlacesOffset, 0);
-  EncodeU16(buffer + group::kNameLinkOffset, static_cast<uint16_t>(position));
-  AppendFieldText(buffer, &position, entry.Name, sizeof(entry.Name));
-  EncodeU16(buffer + group::kFuriganaLinkOffset, static_cast<uint16_t>(position));
-  AppendFieldText(buffer, &position, entry.Furigana, sizeof(entry.Furigana));
-  return position;
+  return EncodeGroupTexts(entry, buffer, position);
 }
 
 }  // namespace telbook

@@ -48,6 +48,10 @@ uint32_t EncodeGroup(const TL_Group& entry, const uint16_t* members, uint16_t co
   for (uint16_t i = 0; i < count; ++i, position += group::kMemberSize) {
     EncodeU16(buffer + position, members[i]);
   }
+  return EncodeGroupTexts(entry, buffer, position);
+}
+
+uint32_t EncodeGroupTexts(const TL_Group& entry, uint8_t* buffer, uint32_t position) {
   EncodeU16(buffer + group::kNameLinkOffset, static_cast<uint16_t>(position));
   AppendFieldText(buffer, &position, entry.Name, sizeof(entry.Name));
   EncodeU16(buffer + group::kFuriganaLinkOffset, static_cast<uint16_t>(position));

@@ -79,6 +79,11 @@ class GroupView {
 uint32_t EncodeGroup(const TL_Group& entry, const uint16_t* members, uint16_t count,
                      uint8_t* buffer, size_t capacity);
 
+// The tail of a group record: Name and Furigana written from `position` (the end of the member
+// places) on, with their links. The buffer holds zeros from position on and room for both
+// fields. Returns the record length.
+uint32_t EncodeGroupTexts(const TL_Group& entry, uint8_t* buffer, uint32_t position);
+
 }  // namespace telbook
 
 #endif  // TELBOOK_RECORDS_GROUP_CODEC_H_
