@@ -13,6 +13,10 @@ namespace telbook {
 
 class FileStore;
 
+// The match rule of a tab code: a used slot matches when (tab code & mask) == value. False when
+// the code selects no tab (a favourite above 5, a class above 11, or 0).
+bool DecodeTabCode(uint8_t code, uint8_t* mask, uint8_t* value);
+
 // One slot of the personal table (index 0 to 9998) or of the used part of the group table
 // (index 0 to 4999), or none. Scans run through the personal table, then the group table.
 struct SlotRef {
@@ -28,10 +32,9 @@ struct SlotRef {
   void Advance();
 };
 
-class TabBrowser {
+class TabBrowser final {
  public:
   explicit TabBrowser(FileStore* store) : store_(store), reader_(store) {}
-  virtual ~TabBrowser() = default;
 
   // TL_openTag: counts the tab's records. -1 with (8, 16) when no phone book is open, (8, 9)
   // while a tab is open (which stays open), (2, 2) for a code that selects no tab.

@@ -6,9 +6,9 @@
 #include <cstdint>
 
 #include "export/subset_writer.h"
+#include "store/file_ops.h"
 #include "store/format.h"
 #include "store/record_index.h"
-#include "store/store_client.h"
 
 namespace telbook {
 
@@ -20,13 +20,12 @@ class TextExportWriter;
 // the text export.
 constexpr uint16_t kExportFormatSubset = 1;
 
-class ExportDriver {
+class ExportDriver final {
  public:
   explicit ExportDriver(FileStore* store)
-      : store_(store), client_(store), lookup_(store), subset_(store) {}
+      : store_(store), ops_(store), lookup_(store), subset_(store) {}
   ExportDriver(const ExportDriver&) = delete;
   ExportDriver& operator=(const ExportDriver&) = delete;
-  virtual ~ExportDriver() = default;
 
   void Wire(const RecordConverter* converter, TextExportWriter* text_writer) {
     subset_.Wire(converter);
@@ -59,7 +58,7 @@ class ExportDriver {
   bool ReplaceDestination(const char* temp, const char* destination);
 
   FileStore* store_;
-  StoreClient client_;
+  FileOps ops_;
   IndexLookup lookup_;
   SubsetWriter subset_;
   TextExportWriter* text_writer_ = nullptr;

@@ -10,7 +10,6 @@
 #include "store/file_accessor.h"
 #include "store/format.h"
 #include "store/record_index.h"
-#include "store/store_client.h"
 
 namespace telbook {
 
@@ -20,13 +19,11 @@ class FileStore;
 // -6 to the host, does not occur: blocks here are fixed from the start).
 constexpr short kTextExportNoRecordBuffer = -5;
 
-class TextExportWriter {
+class TextExportWriter final {
  public:
-  explicit TextExportWriter(FileStore* store)
-      : store_(store), client_(store), accessor_(store), lookup_(store) {}
+  explicit TextExportWriter(FileStore* store) : store_(store), accessor_(store), lookup_(store) {}
   TextExportWriter(const TextExportWriter&) = delete;
   TextExportWriter& operator=(const TextExportWriter&) = delete;
-  virtual ~TextExportWriter() = default;
 
   // Writes one line per chosen personal entry, then one per chosen group, each in ascending
   // record number, into a file created anew at file_name. Numbers outside their list's range are
@@ -51,7 +48,6 @@ class TextExportWriter {
   void SetChosen(const uint16_t* numbers, uint16_t count, uint16_t base);
 
   FileStore* store_;
-  StoreClient client_;
   FileAccessor accessor_;
   IndexLookup lookup_;
   // Per call: chosen flags of the pass under way, export marks, and each marked entry's

@@ -8,16 +8,15 @@
 namespace telbook {
 
 class FileStore;
-class RecordWriter;
+class WorkingCopy;
 
-class Favourites {
+class Favourites final {
  public:
   explicit Favourites(FileStore* store) : store_(store) {}
   Favourites(const Favourites&) = delete;
   Favourites& operator=(const Favourites&) = delete;
-  virtual ~Favourites() = default;
 
-  void Wire(RecordWriter* writer) { writer_ = writer; }
+  void Wire(WorkingCopy* working_copy) { working_copy_ = working_copy; }
 
   // index 0 copies the names of every category into consecutive 16-byte places of names; 1 to 5
   // one name into names[0..15]. A name shorter than 16 bytes is followed by a zero and the rest of
@@ -38,7 +37,7 @@ class Favourites {
   bool IndexFits(uint16_t index) const;
 
   FileStore* store_;
-  RecordWriter* writer_ = nullptr;
+  WorkingCopy* working_copy_ = nullptr;
 };
 
 }  // namespace telbook

@@ -13,10 +13,9 @@ namespace telbook {
 
 class FileStore;
 
-class GroupReader {
+class GroupReader final {
  public:
   explicit GroupReader(FileStore* store) : favourites(store), store_(store), reader_(store) {}
-  virtual ~GroupReader() = default;
 
   // TL_openGroup: loads a group into the store's group cursor, replacing any loaded one. -1 with
   // (11, 16) when no phone book is open, (11, 12) below 0x4000, the record index's pair for

@@ -13,10 +13,9 @@ namespace telbook {
 
 class FileStore;
 
-class RecordReader {
+class RecordReader final {
  public:
   explicit RecordReader(FileStore* store) : store_(store), lookup_(store) {}
-  virtual ~RecordReader() = default;
 
   // Loads the record of a record number into `block`, exactly the slot's length, read from the
   // store's handle; the slot is written to *slot when slot is not null. 0; or -1 with the record

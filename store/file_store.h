@@ -29,12 +29,11 @@ struct GroupCursor {
   }
 };
 
-class FileStore {
+class FileStore final {
  public:
   explicit FileStore(Env* env) : env_(env), read_ahead_(this), write_behind_(this) {}
   FileStore(const FileStore&) = delete;
   FileStore& operator=(const FileStore&) = delete;
-  virtual ~FileStore() = default;
 
   Env* env() const { return env_; }
 

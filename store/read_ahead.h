@@ -15,7 +15,7 @@ namespace telbook {
 
 class FileStore;
 
-class ReadAhead {
+class ReadAhead final {
  public:
   // Some 150 to 200 personal entries, or the largest group record.
   static constexpr size_t kBlockSize = 32 * 1024;
@@ -24,7 +24,6 @@ class ReadAhead {
   explicit ReadAhead(FileStore* store) : store_(store), accessor_(store) {}
   ReadAhead(const ReadAhead&) = delete;
   ReadAhead& operator=(const ReadAhead&) = delete;
-  virtual ~ReadAhead() = default;
 
   // Obtains an empty block of capacity bytes through the store's Env; false, recording nothing,
   // when there is no memory.

@@ -26,10 +26,9 @@ struct Slot {
   }
 };
 
-class IndexLookup {
+class IndexLookup final {
  public:
   explicit IndexLookup(FileStore* store) : store_(store) {}
-  virtual ~IndexLookup() = default;
 
   // The slot of a record number: 0, or -1 with (19, 5) for 0, 10000 to 16384 and above 26383.
   short Lookup(uint16_t record_number, uint8_t** slot);

@@ -287,7 +287,7 @@ TEST_F(SweepTest, EveryFailurePointIsSurvived) {
           bool output = false;
           for (const std::string& o : op.outputs) output = output || o == name;
           if (output) continue;
-          if (session->writer.modified() == 1 &&
+          if (session->working_copy.modified() == 1 &&
               dir.File(name) == std::string(session->store.work_path)) {
             continue;
           }

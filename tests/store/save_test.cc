@@ -269,7 +269,7 @@ TEST_F(SaveTest, EachFailingOperationOfTheSaveLosesNothing) {
       EXPECT_EQ(status, -1);
       EXPECT_EQ(ErrorOf(s), (Pair{40, 30}));
       EXPECT_EQ(ReadFileOrDie(path_), base_);
-      EXPECT_EQ(FromHandle(s)->writer.modified(), 1);
+      EXPECT_EQ(FromHandle(s)->working_copy.modified(), 1);
       EXPECT_EQ(dir_.List().size(), 2u);  // the phone book and the working copy
       EXPECT_EQ(Take(s, 4, 2), changed);
       ASSERT_EQ(TL_closeDataBase(s, 0), 0);

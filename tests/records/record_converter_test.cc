@@ -1,5 +1,5 @@
 // The record conversion of stored personal entry and group records, with and without repair.
-#include "export/record_converter.h"
+#include "records/record_converter.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +45,7 @@ struct Converted {
 };
 
 Converted RunKojin(const Bytes& record, bool repair) {
-  RecordConverter converter(nullptr);
+  RecordConverter converter;
   Converted out;
   out.buffer.assign(RecordConverter::kKojinBufferSize, 0xEE);
   memcpy(out.buffer.data(), record.data(), record.size());
@@ -125,7 +125,7 @@ TEST(RecordConverterTest, DamagedPersonalRecordsStayInsideTheirLength) {
   EXPECT_EQ(MainText(tiny, 0), "");
   // Too small a buffer: refused, nothing touched.
   Bytes small(100, 0x11);
-  EXPECT_EQ(RecordConverter(nullptr).ConvertKojin(small.data(), small.size(), 50, false), 0u);
+  EXPECT_EQ(RecordConverter().ConvertKojin(small.data(), small.size(), 50, false), 0u);
   EXPECT_EQ(small, Bytes(100, 0x11));
 }
 
@@ -274,8 +274,8 @@ Converted RunGroup(const Bytes& record, bool repair, size_t length = SIZE_MAX) {
   out.buffer.assign(RecordConverter::kGroupBufferSize, 0xEE);
   memcpy(out.buffer.data(), record.data(), record.size());
   if (length == SIZE_MAX) length = record.size();
-  out.length = RecordConverter(nullptr).ConvertGroup(out.buffer.data(), out.buffer.size(),
-                                                     static_cast<uint32_t>(length), repair);
+  out.length = RecordConverter().ConvertGroup(out.buffer.data(), out.buffer.size(),
+                                              static_cast<uint32_t>(length), repair);
   return out;
 }
 
@@ -329,8 +329,8 @@ TEST(RecordConverterTest, GroupBufferIsZeroAfterTheNewRecord) {
   r.resize(11);  // the reserved word at 10 is cut in half
   Bytes buffer(RecordConverter::kGroupBufferSize + 64, 0xEE);
   memcpy(buffer.data(), r.data(), r.size());
-  uint32_t length = RecordConverter(nullptr).ConvertGroup(buffer.data(), buffer.size(),
-                                                          static_cast<uint32_t>(r.size()), false);
+  uint32_t length = RecordConverter().ConvertGroup(buffer.data(), buffer.size(),
+                                                   static_cast<uint32_t>(r.size()), false);
   ASSERT_EQ(length, 16u + 2);
   EXPECT_EQ(buffer[10], 0x0D);
   EXPECT_EQ(buffer[11], 0);
