@@ -39,6 +39,17 @@ Bytes OldKojinRecord(const std::vector<std::string>& main) {
   return r;
 }
 
+// The numbers OldKojinRecord stores, as the host structure holds them.
+void SetOldRecordNumbers(TL_Kojin* entry) {
+  entry->HostWord1 = 0x1234;
+  entry->HostWord2 = 0x5678;
+  entry->LineType = 2;
+  entry->CommMode = 3;
+  entry->HostByte1 = 4;
+  entry->HostByte2 = 5;
+  entry->RelayOutput = 6;
+}
+
 struct Converted {
   Bytes buffer;
   uint32_t length = 0;
@@ -65,19 +76,9 @@ TEST(RecordConverterTest, OldPersonalRecordComesOutInTheWritersLayout) {
   Converted c = RunKojin(OldKojinRecord({"Name\tA", "yomi", "Org", "0123"}), false);
   ASSERT_GT(c.length, 57u);
   // Exactly what the writer's encoder makes of the decoded entry.
-  TL_Kojin entry;
-  memset(&entry, 0, sizeof(entry));
-  strcpy(entry.Name, "Name A");
-  strcpy(entry.Furigana, "yomi");
+  TL_Kojin entry = Kojin("Name A", "yomi", "0123");
   strcpy(entry.Affiliation, "Org");
-  strcpy(entry.FaxNumber, "0123");
-  entry.HostWord1 = 0x1234;
-  entry.HostWord2 = 0x5678;
-  entry.LineType = 2;
-  entry.CommMode = 3;
-  entry.HostByte1 = 4;
-  entry.HostByte2 = 5;
-  entry.RelayOutput = 6;
+  SetOldRecordNumbers(&entry);
   Bytes expected(RecordConverter::kKojinBufferSize, 0);
   uint32_t expected_length = EncodeKojin(entry, expected.data(), expected.size());
   EXPECT_EQ(c.length, expected_length);
@@ -241,13 +242,7 @@ TEST(RecordConverterTest, EveryByteValueAtEveryPlaceOfAWordAsTheWriterEncodesIt)
         char* field = kojin::MainField(&entry, n, &capacity);
         put(field, capacity, main[n]);
       }
-      entry.HostWord1 = 0x1234;
-      entry.HostWord2 = 0x5678;
-      entry.LineType = 2;
-      entry.CommMode = 3;
-      entry.HostByte1 = 4;
-      entry.HostByte2 = 5;
-      entry.RelayOutput = 6;
+      SetOldRecordNumbers(&entry);
       for (bool repair : {false, true}) {
         TL_Kojin expected_entry = entry;
         if (repair) RecordConverter::RepairKojin(&expected_entry);

@@ -19,11 +19,7 @@ namespace {
 constexpr uint32_t kRecordArea = 160112;
 
 TL_Kojin Entry(const std::string& name, const std::string& fax) {
-  TL_Kojin e;
-  memset(&e, 0, sizeof(e));
-  strcpy(e.Name, name.c_str());
-  strcpy(e.Furigana, "\x82\xA0");  // a hiragana reading
-  strcpy(e.FaxNumber, fax.c_str());
+  TL_Kojin e = Kojin(name, "\x82\xA0", fax);  // a hiragana reading
   strcpy(e.EMail, (name + "@example.org").c_str());
   strcpy(e.SpeedDial, "7");
   strcpy(e.FCode, "fc");
