@@ -14,12 +14,16 @@ namespace cp932 {
 // code page 932 keeps a look-alike (the wave dash U+301C for U+FF5E, and the like) are accepted.
 bool FromUtf8(const std::string& utf8, std::string* out, std::string* bad);
 
-// Converts code page 932 text to UTF-8. Never fails: a byte that begins no character of the code
-// page (a lone lead byte at the end of a text, an unassigned code) becomes U+FFFD.
-std::string ToUtf8(const std::string& text);
-
 // Strict form of ToUtf8: false when any byte had to be replaced.
 bool ToUtf8Strict(const std::string& text, std::string* out);
+
+// Converts code page 932 text to UTF-8. Never fails: a byte that begins no character of the code
+// page (a lone lead byte at the end of a text, an unassigned code) becomes U+FFFD.
+inline std::string ToUtf8(const std::string& text) {
+  std::string out;
+  ToUtf8Strict(text, &out);
+  return out;
+}
 
 }  // namespace cp932
 }  // namespace telbook

@@ -130,11 +130,5 @@ bool ToUtf8Strict(const std::string& text, std::string* out) {
   return exact;
 }
 
-std::string ToUtf8(const std::string& text) {
-  std::string out;
-  ToUtf8Strict(text, &out);
-  return out;
-}
-
 }  // namespace cp932
 }  // namespace telbook
