@@ -37,20 +37,21 @@ class ExportDriver final {
   // the destination, which then replaces the destination in one step. The caller's arrays are
   // not changed. 0 on success. On failure the destination is as it was and no file of the
   // export is left:
-  //   -1 with (40, 16) when no phone book is open;
-  //   -1 with (40, 5) when a count is above 9999, (40, 18) when a list with a count is null;
-  //   the group expansion's failure: -1 with (31, 5), (11, 4) or the file layer's status and pair;
-  //   the writer's status and pair (-5 from the text export when it has no record buffer);
-  //   -1 with (15, 17) when the destination is null or cannot be replaced.
+  //   -1 with (kClose, kOpenFailed) when no phone book is open;
+  //   -1 with (kClose, kBadRecordNumber) when a count is above 9999, (kClose, kNoCountPlace) when a
+  //   list with a count is null; the group expansion's failure: -1 with (kWriteGroup,
+  //   kBadRecordNumber), (kOpenGroup, kNoMemory) or the file layer's status and pair; the writer's
+  //   status and pair (-5 from the text export when it has no record buffer); -1 with (kFileOpen,
+  //   kCreateFailed) when the destination is null or cannot be replaced.
   short WriteSrchData(const uint16_t* personal, uint32_t personal_count, const uint16_t* groups,
                       uint32_t group_count, uint32_t format_value, const char* destination,
                       int16_t* empty_group);
 
  private:
   // Adds the members of every group of the group list to the personal list, each once, and
-  // updates *personal_count. 0; or -1 with (31, 5) for a value that is no record number, (11, 4)
-  // when no buffer for a record can be had, or the file layer's status and pair when a record
-  // cannot be read, *personal_count then unchanged.
+  // updates *personal_count. 0; or -1 with (kWriteGroup, kBadRecordNumber) for a value that is no
+  // record number, (kOpenGroup, kNoMemory) when no buffer for a record can be had, or the file
+  // layer's status and pair when a record cannot be read, *personal_count then unchanged.
   short ExpandGroups(uint16_t* personal_count, uint16_t group_count);
   // Adds n to the personal list unless it is there; the list is compacted first when full.
   void AddMember(uint16_t n, uint16_t* length);

@@ -24,18 +24,20 @@ class RecordWriter final {
   // TL_writeKojin: stores the entry under *record_number (0: the lowest free personal number),
   // appended to the working copy, and points its slot at it. The record may stay in the store's
   // write-behind block until the block is full; a failure to write that block out fails the
-  // append that needed the room, and the records held before it stay held. 0; 5 with (30, 31) when
-  // all 9999 personal slots are used (*record_number stays 0); -1 with (30, 16) when no phone book
-  // is open, (30, 18) for a null argument, the switch's pair, (30, 30) for a number outside 1 to
-  // 9999, (30, 4) when the encoding buffer cannot be had, or (30, 30) after the file layer's
-  // pair when the append fails (slot and counts unchanged). The number used is written back
-  // once chosen, also after a failed append.
+  // append that needed the room, and the records held before it stay held. 0; 5 with (kWriteKojin,
+  // kNoFreeSlot) when all 9999 personal slots are used (*record_number stays 0); -1 with
+  // (kWriteKojin, kOpenFailed) when no phone book is open, (kWriteKojin, kNoCountPlace) for a null
+  // argument, the switch's pair, (kWriteKojin, kRecordFailed) for a number outside 1 to 9999,
+  // (kWriteKojin, kNoMemory) when the encoding buffer cannot be had, or (kWriteKojin,
+  // kRecordFailed) after the file layer's pair when the append fails (slot and counts unchanged).
+  // The number used is written back once chosen, also after a failed append.
   short WriteKojin(const TL_Kojin* entry, uint16_t* record_number);
   // TL_writeGroup: as WriteKojin for groups 16385 to 21384, with `count` members. -1 with
-  // (31, 30) for a count above 9999 (checked before anything else is done), (31, 16) when no
-  // phone book is open, (31, 18) for a null argument, (31, 5) for a number outside 16385 to
-  // 21384, (31, 4), or (31, 30) when the append fails; 5 with (31, 31) when no group number is
-  // free.
+  // (kWriteGroup, kRecordFailed) for a count above 9999 (checked before anything else is done),
+  // (kWriteGroup, kOpenFailed) when no phone book is open, (kWriteGroup, kNoCountPlace) for a null
+  // argument, (kWriteGroup, kBadRecordNumber) for a number outside 16385 to 21384, (kWriteGroup,
+  // kNoMemory), or (kWriteGroup, kRecordFailed) when the append fails; 5 with (kWriteGroup,
+  // kNoFreeSlot) when no group number is free.
   short WriteGroup(const TL_Group* entry, uint16_t* record_number, uint16_t count,
                    const uint16_t* members);
 

@@ -48,7 +48,7 @@ class FileStore final {
   bool is_open() const { return handle != nullptr; }
 
   // Obtains the four zero-filled buffers of the fixed part and drops the group cursor. On
-  // failure releases what it had, records (24, 4) and returns false.
+  // failure releases what it had, records (kBuffers, kNoMemory) and returns false.
   bool ObtainBuffers();
   // Releases the buffers and drops the group cursor.
   void ReleaseBuffers();
