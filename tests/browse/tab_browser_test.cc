@@ -87,6 +87,30 @@ TEST_F(TabTest, CallingOrderAndRefusals) {
   EXPECT_EQ(TL_closeTag(s_), 0);
 }
 
+TEST_F(TabTest, TheSwitchToTheWorkingCopyRebuildsTheOtherClassAndClosesTheTab) {
+  // Filed under the other class on disk, but read as か: every read of the index rebuilds it.
+  BookBuilder book;
+  book.Personal(1, Entry(kHiraKa), 0x0B);
+  OpenImage(book.bytes());
+  EXPECT_EQ(Walk(0x02), (std::vector<uint16_t>{1}));
+  ASSERT_EQ(TL_openTag(s_, 0x02), 0);
+  TL_Kojin k = Kojin("new");
+  unsigned short number = 0;
+  ASSERT_EQ(TL_writeKojin(s_, &k, &number, 0), 0);  // the first change: the switch
+  TL_ListItem item;
+  EXPECT_EQ(TL_readTagData(s_, 0x02, &item), -1);
+  EXPECT_EQ(ErrorOf(s_), (Pair{6, 8}));
+  EXPECT_EQ(Walk(0x02), (std::vector<uint16_t>{1}));
+  // Later changes leave an open tab open.
+  ASSERT_EQ(TL_openTag(s_, 0x0B), 0);
+  number = 0;
+  ASSERT_EQ(TL_writeKojin(s_, &k, &number, 0), 0);
+  unsigned short count = 0;
+  EXPECT_EQ(TL_readTagWeightCount(s_, 0x0B, &count), 0);
+  EXPECT_EQ(count, 1);
+  EXPECT_EQ(TL_closeTag(s_), 0);
+}
+
 TEST_F(TabTest, PersonalEntriesFirstThenGroupsInSlotOrder) {
   BookBuilder book;
   book.Group(3, GroupImage("g3", kHiraKa, {}, 0), 0x02);
