@@ -34,7 +34,7 @@ class RecordConverter final {
   // A member count beyond the places the record holds, or beyond 9999, is cut to what is there.
   uint32_t ConvertGroup(uint8_t* buffer, size_t capacity, uint32_t length, bool repair) const;
 
-  // The record repair's two rules, exposed for the text export and for tests.
+  // The record repair's two rules, exposed for the tool's estimate of a save and for tests.
   // Drops the last byte of a zero-terminated text that ends in a lead byte left without trail.
   static void DropDanglingLead(char* text, size_t capacity);
   // An Affiliation of exactly 80 bytes whose byte 39 is a lead byte is cut to 79 bytes, then to
