@@ -14,12 +14,11 @@ namespace telbook {
 
 class FileStore;
 
-class RecordEnumerator {
+class RecordEnumerator final {
  public:
   explicit RecordEnumerator(FileStore* store) : store_(store), reader_(store) {}
   RecordEnumerator(const RecordEnumerator&) = delete;
   RecordEnumerator& operator=(const RecordEnumerator&) = delete;
-  virtual ~RecordEnumerator() = default;
 
   // The slot scan is the tab browser's, under the code that matches every used slot.
   void Wire(const TabBrowser* scanner) { scanner_ = scanner; }

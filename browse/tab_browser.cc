@@ -2,7 +2,7 @@
 // Only the slot tables in memory are scanned; each delivered record is read from the file.
 #include "browse/tab_browser.h"
 
-#include "browse/reading_class.h"
+#include "records/reading_class.h"
 #include "store/file_store.h"
 #include "store/format.h"
 #include "store/record_index.h"
@@ -131,8 +131,8 @@ short TabBrowser::ReadTagData(uint8_t code, TL_ListItem* item) {
 void TabBrowser::RebuildOtherClass() {
   CloseTab();
   if (!store_->is_open()) return;
-  const uint8_t mask = tab::kClassMask;
-  const uint8_t value = tab::kOtherClass;
+  const uint8_t mask = format::kTabClassMask;
+  const uint8_t value = reading_class::kOther;
   uint16_t count = Count(mask, value);
   SlotRef position;
   TL_ListItem item;
@@ -142,6 +142,22 @@ void TabBrowser::RebuildOtherClass() {
     position.Advance();
   }
   CloseTab();
+}
+
+bool DecodeTabCode(uint8_t code, uint8_t* mask, uint8_t* value) {
+  uint8_t low = format::TabClass(code);
+  uint8_t high = format::TabFavourite(code);
+  if (high > format::kMaxFavourite) return false;
+  if (low == 0) {
+    if (high == 0) return false;
+    *mask = format::kTabFavouriteMask;
+    *value = static_cast<uint8_t>(high << format::kTabFavouriteShift);
+    return true;
+  }
+  if (low > reading_class::kOther) return false;
+  *mask = format::kTabClassMask;
+  *value = low;
+  return true;
 }
 
 }  // namespace telbook

@@ -13,6 +13,10 @@ namespace telbook {
 
 class FileStore;
 
+// The match rule of a tab code: a used slot matches when (tab code & mask) == value. False when
+// the code selects no tab (a favourite above 5, a class above 11, or 0).
+bool DecodeTabCode(uint8_t code, uint8_t* mask, uint8_t* value);
+
 // One slot of the personal table (index 0 to 9998) or of the used part of the group table
 // (index 0 to 4999), or none. Scans run through the personal table, then the group table.
 struct SlotRef {
@@ -28,27 +32,29 @@ struct SlotRef {
   void Advance();
 };
 
-class TabBrowser {
+class TabBrowser final {
  public:
   explicit TabBrowser(FileStore* store) : store_(store), reader_(store) {}
-  virtual ~TabBrowser() = default;
 
-  // TL_openTag: counts the tab's records. -1 with (8, 16) when no phone book is open, (8, 9)
-  // while a tab is open (which stays open), (2, 2) for a code that selects no tab.
+  // TL_openTag: counts the tab's records. -1 with (kOpenTag, kOpenFailed) when no phone book is
+  // open, (kOpenTag, kTabAlreadyOpen) while a tab is open (which stays open), (kTabCode,
+  // kBadTabCode) for a code that selects no tab.
   short OpenTag(uint8_t code);
   // TL_closeTag: always 0.
   short CloseTag() {
     CloseTab();
     return kOk;
   }
-  // TL_readTagWeightCount: the count of the open tab. -1 with (7, 16) with no phone book,
-  // (7, 8) with no tab open, (7, 7) for another code; the count is then written as 0.
+  // TL_readTagWeightCount: the count of the open tab. -1 with (kReadTagWeightCount, kOpenFailed)
+  // with no phone book, (kReadTagWeightCount, kNoTabOpen) with no tab open, (kReadTagWeightCount,
+  // kOtherTab) for another code; the count is then written as 0.
   short ReadTagWeightCount(uint8_t code, uint16_t* count);
-  // TL_readTagData: the next record of the open tab into the list item. -1 with (6, 16) with no
-  // phone book, (6, 8) with no tab open, (6, 7) for another code, (6, 6) when the tab is
-  // exhausted, or the list item read's pair. A record that cannot be read is passed over: it
-  // counts as handed out and the next call moves on to the following record. 0 without
-  // touching the item when the scan runs out early (records left the tab after it opened).
+  // TL_readTagData: the next record of the open tab into the list item. -1 with (kReadTagData,
+  // kOpenFailed) with no phone book, (kReadTagData, kNoTabOpen) with no tab open, (kReadTagData,
+  // kOtherTab) for another code, (kReadTagData, kNoMoreRecords) when the tab is exhausted, or the
+  // list item read's pair. A record that cannot be read is passed over: it counts as handed out and
+  // the next call moves on to the following record. 0 without touching the item when the scan runs
+  // out early (records left the tab after it opened).
   short ReadTagData(uint8_t code, TL_ListItem* item);
   // TL_readKojin.
   short ReadKojin(uint16_t record_number, TL_Kojin* entry) {
@@ -58,8 +64,8 @@ class TabBrowser {
   // Forgets the open tab, if any.
   void CloseTab() { tab_open_ = false; }
   // Re-derives the reading class of every record filed under the other class from its stored
-  // reading. A record whose kind does not fit its number keeps its tab code, and leaves (4, 1)
-  // recorded. Leaves no tab open.
+  // reading. A record whose kind does not fit its number keeps its tab code, and leaves (kListItem,
+  // kWrongKind) recorded. Leaves no tab open.
   void RebuildOtherClass();
 
   // The first used slot at or after *ref whose tab code matches (code & mask) == value; with

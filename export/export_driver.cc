@@ -116,7 +116,7 @@ short ExportDriver::WriteSrchData(const uint16_t* personal, uint32_t personal_co
   }
 
   char temp[kMaxPath];
-  if (!client_.MakeSiblingTempFile(destination, temp)) {
+  if (!ops_.MakeSiblingTempFile(destination, temp)) {
     store_->RecordError(category::kFileOpen, detail::kCreateFailed);
     return kFailed;
   }
@@ -132,7 +132,7 @@ short ExportDriver::WriteSrchData(const uint16_t* personal, uint32_t personal_co
     store_->RecordError(category::kFileOpen, detail::kCreateFailed);
     status = kFailed;
   }
-  if (status != kOk) client_.Delete(temp);
+  if (status != kOk) ops_.Delete(temp);
   return status;
 }
 

@@ -6,9 +6,9 @@
 #include <cstdint>
 
 #include "export/subset_writer.h"
+#include "store/file_ops.h"
 #include "store/format.h"
 #include "store/record_index.h"
-#include "store/store_client.h"
 
 namespace telbook {
 
@@ -20,13 +20,12 @@ class TextExportWriter;
 // the text export.
 constexpr uint16_t kExportFormatSubset = 1;
 
-class ExportDriver {
+class ExportDriver final {
  public:
   explicit ExportDriver(FileStore* store)
-      : store_(store), client_(store), lookup_(store), subset_(store) {}
+      : store_(store), ops_(store), lookup_(store), subset_(store) {}
   ExportDriver(const ExportDriver&) = delete;
   ExportDriver& operator=(const ExportDriver&) = delete;
-  virtual ~ExportDriver() = default;
 
   void Wire(const RecordConverter* converter, TextExportWriter* text_writer) {
     subset_.Wire(converter);
@@ -38,20 +37,21 @@ class ExportDriver {
   // the destination, which then replaces the destination in one step. The caller's arrays are
   // not changed. 0 on success. On failure the destination is as it was and no file of the
   // export is left:
-  //   -1 with (40, 16) when no phone book is open;
-  //   -1 with (40, 5) when a count is above 9999, (40, 18) when a list with a count is null;
-  //   the group expansion's failure: -1 with (31, 5), (11, 4) or the file layer's status and pair;
-  //   the writer's status and pair (-5 from the text export when it has no record buffer);
-  //   -1 with (15, 17) when the destination is null or cannot be replaced.
+  //   -1 with (kClose, kOpenFailed) when no phone book is open;
+  //   -1 with (kClose, kBadRecordNumber) when a count is above 9999, (kClose, kNoCountPlace) when a
+  //   list with a count is null; the group expansion's failure: -1 with (kWriteGroup,
+  //   kBadRecordNumber), (kOpenGroup, kNoMemory) or the file layer's status and pair; the writer's
+  //   status and pair (-5 from the text export when it has no record buffer); -1 with (kFileOpen,
+  //   kCreateFailed) when the destination is null or cannot be replaced.
   short WriteSrchData(const uint16_t* personal, uint32_t personal_count, const uint16_t* groups,
                       uint32_t group_count, uint32_t format_value, const char* destination,
                       int16_t* empty_group);
 
  private:
   // Adds the members of every group of the group list to the personal list, each once, and
-  // updates *personal_count. 0; or -1 with (31, 5) for a value that is no record number, (11, 4)
-  // when no buffer for a record can be had, or the file layer's status and pair when a record
-  // cannot be read, *personal_count then unchanged.
+  // updates *personal_count. 0; or -1 with (kWriteGroup, kBadRecordNumber) for a value that is no
+  // record number, (kOpenGroup, kNoMemory) when no buffer for a record can be had, or the file
+  // layer's status and pair when a record cannot be read, *personal_count then unchanged.
   short ExpandGroups(uint16_t* personal_count, uint16_t group_count);
   // Adds n to the personal list unless it is there; the list is compacted first when full.
   void AddMember(uint16_t n, uint16_t* length);
@@ -59,7 +59,7 @@ class ExportDriver {
   bool ReplaceDestination(const char* temp, const char* destination);
 
   FileStore* store_;
-  StoreClient client_;
+  FileOps ops_;
   IndexLookup lookup_;
   SubsetWriter subset_;
   TextExportWriter* text_writer_ = nullptr;

@@ -3,16 +3,12 @@
 #ifndef TELBOOK_EXPORT_SUBSET_WRITER_H_
 #define TELBOOK_EXPORT_SUBSET_WRITER_H_
 
+#include <cstddef>
 #include <cstdint>
 
-#include "platform/env.h"
-#include "platform/memory_block.h"
-#include "store/append_buffer.h"
-#include "store/file_accessor.h"
+#include "store/book_file_writer.h"
+#include "store/file_ops.h"
 #include "store/format.h"
-#include "store/record_index.h"
-#include "store/slot_window.h"
-#include "store/store_client.h"
 
 namespace telbook {
 
@@ -27,18 +23,11 @@ constexpr uint32_t kDefaultFavouriteDigitOffset = kDefaultFavouriteNameSize - 1;
 static_assert(kDefaultFavouriteNameSize + 1 <= format::kFavouriteNameSize,
               "a default name and its terminator fit their place");
 
-class SubsetWriter {
+class SubsetWriter final : public BookFileWriter::RecordHook {
  public:
-  explicit SubsetWriter(FileStore* store)
-      : store_(store),
-        client_(store),
-        accessor_(store),
-        lookup_(store),
-        records_(store),
-        window_(store) {}
+  explicit SubsetWriter(FileStore* store) : store_(store), ops_(store), writer_(store) {}
   SubsetWriter(const SubsetWriter&) = delete;
   SubsetWriter& operator=(const SubsetWriter&) = delete;
-  virtual ~SubsetWriter() = default;
 
   void Wire(const RecordConverter* converter) { converter_ = converter; }
 
@@ -53,21 +42,24 @@ class SubsetWriter {
   short Export(const uint16_t* personal, uint16_t personal_count, const uint16_t* groups,
                uint16_t group_count, const char* file_name, int16_t* empty_group);
 
+  // The writer's hook: the chosen records, converted without repair, their favourite dropped.
+  bool Keeps(BookFileWriter::Table table, uint32_t n) override {
+    return (chosen_[table][n / 8] >> (n % 8)) & 1u;
+  }
+  uint32_t Convert(BookFileWriter::Table table, uint8_t* record, size_t capacity, uint32_t length,
+                   uint8_t* tab) override;
+
  private:
-  // One pass over a table, base 0 for personal entries, 16384 for groups: the chosen records
-  // appended, the table's slots written a window at a time.
-  short Pass(FileHandle out, uint16_t base, const uint16_t* numbers, uint16_t count,
-             MemoryBlock* record, uint16_t* written, int16_t* empty_group);
+  void Choose(BookFileWriter::Table table, const uint16_t* numbers, uint16_t count);
 
   FileStore* store_;
-  StoreClient client_;
-  FileAccessor accessor_;
-  IndexLookup lookup_;
-  AppendBuffer records_;
-  SlotWindow window_;
+  FileOps ops_;
+  BookFileWriter writer_;
   const RecordConverter* converter_ = nullptr;
-  // Chosen flags of the pass under way; index 0 is unused.
-  bool chosen_[format::kSlotsPerTable + 1] = {};
+  // Per call: a bit for each chosen slot of each table (bit 0 is unused), and where to mark an
+  // empty group.
+  uint8_t chosen_[2][(format::kSlotsPerTable + 1 + 7) / 8] = {};
+  int16_t* empty_group_ = nullptr;
 };
 
 }  // namespace telbook

@@ -5,9 +5,10 @@
 #include <cstring>
 #include <string_view>
 
+#include "records/cp932_bytes.h"
 #include "records/group_codec.h"
 #include "records/kojin_codec.h"
-#include "settings/text_util.h"
+#include "records/text_util.h"
 #include "store/errors.h"
 #include "store/file_store.h"
 #include "store/read_ahead.h"
@@ -91,8 +92,8 @@ class TextExportWriter::Line {
         uint8_t c = static_cast<uint8_t>(ch);
         if (NeedsQuotes(c)) quote = true;
         if (!after_lead) {
-          after_lead = TextUtil::IsLeadByte(c);
-        } else if (TextUtil::IsTrailByte(c)) {
+          after_lead = IsLeadByte(c);
+        } else if (IsTrailByte(c)) {
           after_lead = false;
         }
       }
@@ -114,14 +115,14 @@ class TextExportWriter::Line {
   void Field(std::string_view text, bool last) { Field({}, text, last); }
 
   void Number(uint32_t value, bool last) {
-    char digits[TextUtil::kToTextBufferSize];
-    if (!TextUtil::ToText(static_cast<int32_t>(value), digits, 10)) digits[0] = '\0';
+    char digits[text_util::kToTextBufferSize];
+    if (!text_util::ToText(static_cast<int32_t>(value), digits, 10)) digits[0] = '\0';
     Field(digits, last);
   }
   // "K" or "G" followed by a sequence number.
   void Sequence(char mark, uint32_t value, bool last) {
-    char digits[TextUtil::kToTextBufferSize];
-    if (!TextUtil::ToText(static_cast<int32_t>(value), digits, 10)) digits[0] = '\0';
+    char digits[text_util::kToTextBufferSize];
+    if (!text_util::ToText(static_cast<int32_t>(value), digits, 10)) digits[0] = '\0';
     Field(std::string_view(&mark, 1), digits, last);
   }
   void End(bool last) {

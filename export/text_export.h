@@ -10,7 +10,6 @@
 #include "store/file_accessor.h"
 #include "store/format.h"
 #include "store/record_index.h"
-#include "store/store_client.h"
 
 namespace telbook {
 
@@ -20,21 +19,19 @@ class FileStore;
 // -6 to the host, does not occur: blocks here are fixed from the start).
 constexpr short kTextExportNoRecordBuffer = -5;
 
-class TextExportWriter {
+class TextExportWriter final {
  public:
-  explicit TextExportWriter(FileStore* store)
-      : store_(store), client_(store), accessor_(store), lookup_(store) {}
+  explicit TextExportWriter(FileStore* store) : store_(store), accessor_(store), lookup_(store) {}
   TextExportWriter(const TextExportWriter&) = delete;
   TextExportWriter& operator=(const TextExportWriter&) = delete;
-  virtual ~TextExportWriter() = default;
 
   // Writes one line per chosen personal entry, then one per chosen group, each in ascending
   // record number, into a file created anew at file_name. Numbers outside their list's range are
-  // passed over. 0; -5 with (40, 4) when the record buffer cannot be had; -1 otherwise: with no
-  // pair when the line buffer or the file cannot be had, (40, 4) when memory runs out later,
-  // (40, 30) when a chosen record cannot be read, is not of its list's kind, or a line cannot be
-  // written whole (or the file cannot be closed). After a failure the file is left to the
-  // caller, possibly partly written.
+  // passed over. 0; -5 with (kClose, kNoMemory) when the record buffer cannot be had; -1 otherwise:
+  // with no pair when the line buffer or the file cannot be had, (kClose, kNoMemory) when memory
+  // runs out later, (kClose, kRecordFailed) when a chosen record cannot be read, is not of its
+  // list's kind, or a line cannot be written whole (or the file cannot be closed). After a failure
+  // the file is left to the caller, possibly partly written.
   short Export(const uint16_t* personal, uint16_t personal_count, const uint16_t* groups,
                uint16_t group_count, const char* file_name);
 
@@ -45,13 +42,12 @@ class TextExportWriter {
   short WritePersonalLines(FileHandle out, const uint8_t* slots, MemoryBlock* record, Line* line);
   short WriteGroupLines(FileHandle out, Line* line);
   // Reads the record of a slot into *block, grown when the slot is longer. 0, or -1 with
-  // (40, 4) when no memory, (40, 30) when the read fails.
+  // (kClose, kNoMemory) when no memory, (kClose, kRecordFailed) when the read fails.
   short ReadRecord(const uint8_t* slot, MemoryBlock* block);
   short WriteLine(FileHandle out, const Line& line);
   void SetChosen(const uint16_t* numbers, uint16_t count, uint16_t base);
 
   FileStore* store_;
-  StoreClient client_;
   FileAccessor accessor_;
   IndexLookup lookup_;
   // Per call: chosen flags of the pass under way, export marks, and each marked entry's

@@ -29,11 +29,11 @@ TL_EXPORT short TL_CALLEE TL_getErrorInfo(TL_FaxUtl* session, unsigned short* ca
 }
 
 TL_EXPORT short TL_CALLEE TL_createDataBase(TL_FaxUtl* session, const char* path) {
-  return FromHandle(session)->opener.Create(path);
+  return FromHandle(session)->CreateDataBase(path);
 }
 
 TL_EXPORT short TL_CALLEE TL_openDataBase(TL_FaxUtl* session, const char* path) {
-  return FromHandle(session)->opener.Open(path);
+  return FromHandle(session)->OpenDataBase(path);
 }
 
 TL_EXPORT short TL_CALLEE TL_closeDataBase(TL_FaxUtl* session, short discard) {

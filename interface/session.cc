@@ -1,4 +1,4 @@
-// Building, wiring and tearing down the session object.
+// Building, wiring and tearing down the session object, and the steps that span its layers.
 // Pointers among components are set here once and never change.
 #include "interface/session.h"
 
@@ -11,7 +11,7 @@ Session::Session(Env* env)
       export_driver(&store),
       opener(&store),
       closer(&store),
-      converter(&store),
+      working_copy(&store),
       writer(&store),
       text_writer(&store),
       group_reader(&store),
@@ -19,12 +19,29 @@ Session::Session(Env* env)
       enumerator(&store),
       settings(&store),
       accessor(&store) {
-  opener.Wire(&tab_browser, &accessor);
+  opener.Wire(&accessor);
+  working_copy.Wire(&Session::IndexReloaded, this);
   export_driver.Wire(&converter, &text_writer);
-  closer.Wire(&converter, &writer);
-  writer.Wire(&tab_browser);
+  closer.Wire(&working_copy, &save_conversion);
+  writer.Wire(&working_copy);
   enumerator.Wire(&tab_browser);
-  group_reader.favourites.Wire(&writer);
+  group_reader.favourites.Wire(&working_copy);
+}
+
+void Session::IndexReloaded(void* session) {
+  static_cast<Session*>(session)->tab_browser.RebuildOtherClass();
+}
+
+short Session::CreateDataBase(const char* path) {
+  short status = opener.Create(path);
+  if (status == kOk) tab_browser.RebuildOtherClass();
+  return status;
+}
+
+short Session::OpenDataBase(const char* path) {
+  short status = opener.Open(path);
+  if (status == kOk) tab_browser.RebuildOtherClass();
+  return status;
 }
 
 Session* Session::Create(Env* env) {

@@ -6,20 +6,21 @@
 #include "browse/record_enumerator.h"
 #include "browse/tab_browser.h"
 #include "export/export_driver.h"
-#include "export/record_converter.h"
 #include "export/text_export.h"
 #include "interface/telbook.h"
 #include "records/group_reader.h"
+#include "records/record_converter.h"
 #include "records/record_writer.h"
 #include "settings/settings_record.h"
 #include "store/closer.h"
 #include "store/file_accessor.h"
 #include "store/file_store.h"
 #include "store/opener.h"
+#include "store/working_copy.h"
 
 namespace telbook {
 
-class Session {
+class Session final {
  public:
   // Builds an object in one block from env; null when the block cannot be had.
   static Session* Create(Env* env);
@@ -29,12 +30,19 @@ class Session {
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
+  // TL_createDataBase and TL_openDataBase: the opener's, then, on success, the other-class
+  // rebuild of the index just read.
+  short CreateDataBase(const char* path);
+  short OpenDataBase(const char* path);
+
   // Components, in the order they are built.
   FileStore store;
   ExportDriver export_driver;
   Opener opener;
   Closer closer;
   RecordConverter converter;
+  SaveConversion save_conversion;
+  WorkingCopy working_copy;
   RecordWriter writer;
   TextExportWriter text_writer;
   GroupReader group_reader;
@@ -46,6 +54,9 @@ class Session {
  private:
   explicit Session(Env* env);
   ~Session() = default;
+
+  // The working copy's reload of the index: the rebuild runs there too.
+  static void IndexReloaded(void* session);
 };
 
 inline Session* FromHandle(TL_FaxUtl* handle) { return reinterpret_cast<Session*>(handle); }

@@ -2,11 +2,11 @@
 // A stored count above five is read as five: the block has room for five names only.
 #include "records/favourites.h"
 
-#include "records/record_writer.h"
 #include "store/coding.h"
 #include "store/errors.h"
 #include "store/file_store.h"
 #include "store/format.h"
+#include "store/working_copy.h"
 
 namespace telbook {
 
@@ -77,7 +77,7 @@ short Favourites::Write(uint16_t index, const char* names) {
     store_->RecordError(category::kWriteOkonomi, detail::kOpenFailed);
     return kFailed;
   }
-  short status = writer_->EnsureWorkingCopy();
+  short status = working_copy_->Ensure();
   if (status != kOk) return kFailed;
   if (!IndexFits(index)) {
     store_->RecordError(category::kWriteOkonomi, detail::kFavouriteIndex);

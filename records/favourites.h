@@ -8,27 +8,28 @@
 namespace telbook {
 
 class FileStore;
-class RecordWriter;
+class WorkingCopy;
 
-class Favourites {
+class Favourites final {
  public:
   explicit Favourites(FileStore* store) : store_(store) {}
   Favourites(const Favourites&) = delete;
   Favourites& operator=(const Favourites&) = delete;
-  virtual ~Favourites() = default;
 
-  void Wire(RecordWriter* writer) { writer_ = writer; }
+  void Wire(WorkingCopy* working_copy) { working_copy_ = working_copy; }
 
   // index 0 copies the names of every category into consecutive 16-byte places of names; 1 to 5
   // one name into names[0..15]. A name shorter than 16 bytes is followed by a zero and the rest of
-  // its place is left as it was. 0, or -1 with (22, 16) when nothing is open, (22, 23) for an
-  // index above 5 or the block's count, (22, 18) for a null buffer; names untouched on failure.
+  // its place is left as it was. 0, or -1 with (kReadOkonomi, kOpenFailed) when nothing is open,
+  // (kReadOkonomi, kFavouriteIndex) for an index above 5 or the block's count, (kReadOkonomi,
+  // kNoCountPlace) for a null buffer; names untouched on failure.
   short Read(uint16_t index, char* names);
 
   // Renames categories from the host's places (the same layout). A name ends at its first byte
   // that is a space, a control character, 0x7F or zero; it is stored zero-padded to 16 bytes.
-  // Switches to the working copy first. 0, or -1 with (23, 16) when nothing is open, the switch's
-  // pair, (23, 23) for a bad index, (23, 18) for a null buffer; no name is changed on failure.
+  // Switches to the working copy first. 0, or -1 with (kWriteOkonomi, kOpenFailed) when nothing is
+  // open, the switch's pair, (kWriteOkonomi, kFavouriteIndex) for a bad index, (kWriteOkonomi,
+  // kNoCountPlace) for a null buffer; no name is changed on failure.
   short Write(uint16_t index, const char* names);
 
   // The number of categories the block holds, as used: the stored count, at most 5.
@@ -38,7 +39,7 @@ class Favourites {
   bool IndexFits(uint16_t index) const;
 
   FileStore* store_;
-  RecordWriter* writer_ = nullptr;
+  WorkingCopy* working_copy_ = nullptr;
 };
 
 }  // namespace telbook

@@ -61,7 +61,7 @@ class GroupView {
     return number == group::kEmptyPlace || number == group::kEmptyPlaceAlt;
   }
   // Group string 0 (Name) or 1 (Furigana) through the main string decoder; false for a kind
-  // other than 1, 2 or 3 (the caller reports (1, 1)).
+  // other than 1, 2 or 3 (the caller reports (kTextField, kWrongKind)).
   bool Text(int n, std::string_view* text) const;
 
   const uint8_t* data() const { return record_; }

@@ -4,7 +4,6 @@
 
 #include <utility>
 
-#include "browse/reading_class.h"
 #include "records/group_codec.h"
 #include "records/record_text.h"
 #include "store/file_store.h"
@@ -57,7 +56,7 @@ short GroupReader::ReadGroupData(TL_Group* entry) {
   entry->HostWord1 = view.host_word1();
   entry->HostWord2 = view.host_word2();
   entry->MemberCount = view.member_count();
-  entry->Favourite = static_cast<uint8_t>(Slot::tab(cursor.slot) >> tab::kFavouriteShift);
+  entry->Favourite = format::TabFavourite(Slot::tab(cursor.slot));
   return kOk;
 }
 

@@ -13,22 +13,21 @@ namespace telbook {
 
 class FileStore;
 
-class GroupReader {
+class GroupReader final {
  public:
   explicit GroupReader(FileStore* store) : favourites(store), store_(store), reader_(store) {}
-  virtual ~GroupReader() = default;
 
   // TL_openGroup: loads a group into the store's group cursor, replacing any loaded one. -1 with
-  // (11, 16) when no phone book is open, (11, 12) below 0x4000, the record index's pair for
-  // 0x4000 and numbers past the group table, (11, 4) when the record cannot be had, or the file
-  // layer's pair; the cursor is then unchanged.
+  // (kOpenGroup, kOpenFailed) when no phone book is open, (kOpenGroup, kNotAGroup) below 0x4000,
+  // the record index's pair for 0x4000 and numbers past the group table, (kOpenGroup, kNoMemory)
+  // when the record cannot be had, or the file layer's pair; the cursor is then unchanged.
   short OpenGroup(uint16_t record_number);
-  // TL_readGroupData: -1 with (10, 11) when no group is loaded, (1, 1) for a record kind the
-  // decoder refuses.
+  // TL_readGroupData: -1 with (kReadGroupData, kNoGroupOpen) when no group is loaded, (kTextField,
+  // kWrongKind) for a record kind the decoder refuses.
   short ReadGroupData(TL_Group* entry);
-  // TL_readGroupMember: the next member's list item. -1 with (9, 11) when no group is loaded,
-  // (9, 10) after the last member, or the list item read's pair (the member still counts as
-  // handed out).
+  // TL_readGroupMember: the next member's list item. -1 with (kReadGroupMember, kNoGroupOpen) when
+  // no group is loaded, (kReadGroupMember, kNoMoreMembers) after the last member, or the list item
+  // read's pair (the member still counts as handed out).
   short ReadGroupMember(TL_ListItem* item);
   // TL_closeGroup: always 0.
   short CloseGroup();

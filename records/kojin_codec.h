@@ -101,7 +101,7 @@ class KojinView {
   KojinView(const uint8_t* record, size_t length) : record_(record), length_(length) {}
 
   uint8_t kind() const;
-  // False when the kind is none of 1, 2 and 3 (the caller reports (1, 1)).
+  // False when the kind is none of 1, 2 and 3 (the caller reports (kTextField, kWrongKind)).
   bool Main(int n, std::string_view* text) const;
   // Empty when the record has no extension block (0 at offset 28).
   std::string_view Extension(int n) const;

@@ -2,8 +2,8 @@
 // Every record is read into a block of exactly its length and released before returning.
 #include "records/record_reader.h"
 
-#include "browse/reading_class.h"
 #include "records/kojin_codec.h"
+#include "records/reading_class.h"
 #include "records/record_text.h"
 #include "store/file_accessor.h"
 #include "store/file_store.h"
@@ -12,8 +12,8 @@ namespace telbook {
 
 namespace {
 // Format versions that carry extension strings and alternate destinations.
-constexpr uint16_t kExtensionVersion = 2;
-constexpr uint16_t kAltDestVersion = 3;
+constexpr uint16_t kExtensionVersion = format::kVersion2;
+constexpr uint16_t kAltDestVersion = format::kVersion3;
 
 template <size_t N>
 void Put(char (&field)[N], std::string_view text) {
@@ -69,7 +69,7 @@ short RecordReader::ReadKojin(uint16_t record_number, TL_Kojin* entry) {
   entry->HostByte1 = view.host_byte1();
   entry->HostByte2 = view.host_byte2();
   entry->RelayOutput = view.relay_output();
-  entry->Favourite = static_cast<uint8_t>(Slot::tab(slot) >> tab::kFavouriteShift);
+  entry->Favourite = format::TabFavourite(Slot::tab(slot));
 
   for (int n = 0; n < kojin::kMainStrings; ++n) {
     std::string_view text;
@@ -170,7 +170,7 @@ short RecordReader::ReadReading(uint16_t record_number, TL_ListItem* item, uint8
   MainString(block.data(), block.size(), 1, &reading);
   item->RecordNumber = record_number;
   Put(item->Furigana, reading);
-  uint8_t favourite_bits = Slot::tab(slot) & tab::kFavouriteMask;
+  uint8_t favourite_bits = Slot::tab(slot) & format::kTabFavouriteMask;
   slot[format::kSlotTabOffset] = static_cast<uint8_t>(favourite_bits | ClassifyReading(reading));
   return kOk;
 }

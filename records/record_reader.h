@@ -13,30 +13,31 @@ namespace telbook {
 
 class FileStore;
 
-class RecordReader {
+class RecordReader final {
  public:
   explicit RecordReader(FileStore* store) : store_(store), lookup_(store) {}
-  virtual ~RecordReader() = default;
 
   // Loads the record of a record number into `block`, exactly the slot's length, read from the
   // store's handle; the slot is written to *slot when slot is not null. 0; or -1 with the record
-  // index's pair for a number outside both ranges, (category, 4) when the block cannot be had or
-  // the slot's length is 0, and the file layer's status and pair when the read fails. On
+  // index's pair for a number outside both ranges, (category, kNoMemory) when the block cannot be
+  // had or the slot's length is 0, and the file layer's status and pair when the read fails. On
   // failure the block is empty. With ahead, the bytes come through the store's read-ahead
   // block (obtained at its first use, and passed by when it cannot be had), for walks that read
   // record after record.
   short Load(uint16_t record_number, uint16_t category, MemoryBlock* block,
              uint8_t** slot = nullptr, bool ahead = false);
 
-  // TL_readKojin: fills the entry from personal record 1 to 9999. -1 with (5, 16) when no phone
-  // book is open, (5, 18) for a null entry, (5, 5) for another number (entry untouched), (5, 4)
-  // when the record cannot be loaded, (1, 1) for a stored kind the decoder refuses. Texts are cut
+  // TL_readKojin: fills the entry from personal record 1 to 9999. -1 with (kReadKojin, kOpenFailed)
+  // when no phone book is open, (kReadKojin, kNoCountPlace) for a null entry, (kReadKojin,
+  // kBadRecordNumber) for another number (entry untouched), (kReadKojin, kNoMemory) when the record
+  // cannot be loaded, (kTextField, kWrongKind) for a stored kind the decoder refuses. Texts are cut
   // to their fields.
   short ReadKojin(uint16_t record_number, TL_Kojin* entry);
 
   // Fills a list item from a personal entry or group record. -1 with the load's pair (category
-  // 4), or (4, 1) when the stored kind is not the one the number and the alternate destination
-  // imply; the item is then untouched, except for its kind byte in a version-3 file.
+  // kListItem), or (kListItem, kWrongKind) when the stored kind is not the one the number and the
+  // alternate destination imply; the item is then untouched, except for its kind byte in a
+  // version-3 file.
   short ReadListItem(uint16_t record_number, TL_ListItem* item);
 
   // The rebuild's variant: checks the kind as ReadListItem does, stores the record number and

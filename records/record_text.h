@@ -30,7 +30,7 @@ inline uint8_t U8At(const uint8_t* record, size_t length, size_t offset) {
 
 // Main string n of a stored record: personal kinds (1 and 3) find its offset at 2 + 2n, groups
 // (kind 2) at 6 + 2n. False for any other kind (and for an empty record); the caller records
-// (1, 1) when it reports the failure.
+// (kTextField, kWrongKind) when it reports the failure.
 bool MainString(const uint8_t* record, size_t length, int n, std::string_view* text);
 // Where main string n starts, as MainString finds it; *offset is `length` (an empty text) when
 // the record holds no offset for it. False, with *offset at `length`, for any other kind.

@@ -1,61 +1,18 @@
-// The record writer: the switch to the working copy.
-// The phone book's read handle is kept until the working copy is ready, so a failed switch
-// leaves the session exactly as it was.
+// The record writer: encoding an entry or a group, appending it to the working copy (through the
+// store's write-behind block) and pointing its slot at it.
 #include "records/record_writer.h"
 
 #include <cstring>
 
-#include "browse/reading_class.h"
-#include "browse/tab_browser.h"
 #include "platform/memory_block.h"
 #include "records/group_codec.h"
 #include "records/kojin_codec.h"
+#include "records/reading_class.h"
 #include "store/file_store.h"
+#include "store/format.h"
+#include "store/working_copy.h"
 
 namespace telbook {
-
-short RecordWriter::SwitchToWorkingCopy() {
-  FileStore* fs = store_;
-  FileHandle original = fs->handle;
-
-  char name[kMaxPath];
-  if (!client_.MakeTempFile(name)) {
-    fs->RecordError(category::kDataBase, detail::kOpenFailed);
-    return kFailed;
-  }
-  strcpy(fs->work_path, name);
-  client_.Delete(fs->work_path);
-  if (!client_.Copy(fs->path, fs->work_path, 1)) {
-    // The name is ours: the empty file may still be there when its first delete failed.
-    client_.Delete(fs->work_path);
-    fs->RecordError(category::kDataBase, detail::kOpenFailed);
-    return kFailed;
-  }
-  FileHandle copy = accessor_.Open(fs->work_path, OpenMode::kUpdate);
-  if (copy == nullptr) {
-    fs->RecordError(category::kDataBase, detail::kOpenFailed);
-    client_.Delete(fs->work_path);
-    return kFailed;
-  }
-  short status = client_.ReadHeader(copy);
-  if (status != kOk) {
-    accessor_.Close(copy);
-    client_.Delete(fs->work_path);
-    // The buffers may hold part of the copy's fixed part: read them again from the phone book,
-    // which the open read once already.
-    ErrorPair error = fs->error();
-    client_.ReadHeader(original);
-    tab_browser_->RebuildOtherClass();
-    fs->RecordError(error.category, error.detail);
-    return status;
-  }
-  fs->read_ahead().Forget();
-  accessor_.Close(original);
-  fs->handle = copy;
-  tab_browser_->RebuildOtherClass();
-  modified_ = 1;
-  return kOk;
-}
 
 short RecordWriter::Append(const uint8_t* record, uint32_t length, uint8_t* slot, uint8_t kind,
                            uint8_t tab, bool added, uint16_t category) {
@@ -65,7 +22,7 @@ short RecordWriter::Append(const uint8_t* record, uint32_t length, uint8_t* slot
   AppendBuffer& appends = fs->write_behind();
   if (appends.file() != fs->handle) {
     uint32_t end = 0;
-    if (accessor_.Position(fs->handle, 0, kPositionEnd, &end) != kOk) {
+    if (accessor_.Position(fs->handle, 0, SeekMode::kEnd, &end) != kOk) {
       fs->RecordError(category, detail::kRecordFailed);
       return kFailed;
     }
@@ -101,7 +58,7 @@ short RecordWriter::WriteKojin(const TL_Kojin* entry, uint16_t* record_number) {
   }
   uint16_t number = *record_number;
   bool was_free = number != 0 && number <= format::kLastPersonal && lookup_.IsFree(number);
-  short status = EnsureWorkingCopy();
+  short status = working_copy_->Ensure();
   if (status != kOk) return status;
 
   if (number == 0) {
@@ -124,7 +81,7 @@ short RecordWriter::WriteKojin(const TL_Kojin* entry, uint16_t* record_number) {
   }
   uint32_t length = EncodeKojin(*entry, buffer.data(), buffer.size());
   uint8_t tab =
-      tab::TabCode(ClassifyField(entry->Furigana, sizeof(entry->Furigana)), entry->Favourite);
+      format::TabCode(ClassifyField(entry->Furigana, sizeof(entry->Furigana)), entry->Favourite);
   status = Append(buffer.data(), length, slot, format::kKindPersonal, tab,
                   *record_number == 0 || was_free, category::kWriteKojin);
   *record_number = number;
@@ -150,7 +107,7 @@ short RecordWriter::WriteGroup(const TL_Group* entry, uint16_t* record_number, u
   uint16_t number = *record_number;
   bool was_free =
       number >= format::kFirstGroup && number <= format::kLastNewGroup && lookup_.IsFree(number);
-  short status = EnsureWorkingCopy();
+  short status = working_copy_->Ensure();
   if (status != kOk) return status;
 
   if (number == 0) {
@@ -173,7 +130,7 @@ short RecordWriter::WriteGroup(const TL_Group* entry, uint16_t* record_number, u
   }
   uint32_t length = EncodeGroup(*entry, members, count, buffer.data(), buffer.size());
   uint8_t tab =
-      tab::TabCode(ClassifyField(entry->Furigana, sizeof(entry->Furigana)), entry->Favourite);
+      format::TabCode(ClassifyField(entry->Furigana, sizeof(entry->Furigana)), entry->Favourite);
   status = Append(buffer.data(), length, slot, format::kKindGroup, tab,
                   *record_number == 0 || was_free, category::kWriteGroup);
   *record_number = number;

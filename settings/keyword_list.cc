@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "settings/text_util.h"
+#include "records/text_util.h"
 
 namespace telbook {
 namespace keyword_list {
@@ -25,15 +25,15 @@ uint32_t ParseLine(const uint8_t* line, size_t length) {
   if (length > kReadCapacity) return 0;
   memcpy(text, line, length);
   text[length] = '\0';
-  return TextUtil::ParseDecimal(text);
+  return text_util::ParseDecimal(text);
 }
 
 }  // namespace
 
 uint32_t Encode(const TL_KeyWordInfo& list, uint8_t* out) {
   uint16_t count = list.Count > kMaxKeywords ? kMaxKeywords : list.Count;
-  char digits[TextUtil::kToTextBufferSize];
-  TextUtil::ToText(count, digits, 10);
+  char digits[text_util::kToTextBufferSize];
+  text_util::ToText(count, digits, 10);
   uint32_t at = 0;
   size_t digit_count = strlen(digits);
   memcpy(out, digits, digit_count);

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "settings/text_util.h"
+#include "records/text_util.h"
 
 namespace telbook {
 namespace registry {
@@ -39,13 +39,13 @@ bool ReadNumber(Env* env, const char* key_path, const char* name, uint32_t capac
     return false;
   }
   text[length] = '\0';
-  *number = TextUtil::ParseDecimal(text);
+  *number = text_util::ParseDecimal(text);
   return true;
 }
 
 int WriteNumber(Env* env, const char* key_path, const char* name, int32_t value) {
-  char text[TextUtil::kToTextBufferSize];
-  if (!TextUtil::ToText(value, text, 10)) return 0;
+  char text[text_util::kToTextBufferSize];
+  if (!text_util::ToText(value, text, 10)) return 0;
   return WriteValue(env, key_path, name, reinterpret_cast<const uint8_t*>(text),
                     static_cast<uint32_t>(strlen(text)));
 }

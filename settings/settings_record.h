@@ -24,7 +24,7 @@ constexpr uint16_t kSearchCategory = 1;
 constexpr uint16_t kSearchOption = 0;
 }  // namespace settings_default
 
-class SettingsRecord {
+class SettingsRecord final {
  public:
   static constexpr size_t kFileNameSize = 260;
 
@@ -33,7 +33,6 @@ class SettingsRecord {
   explicit SettingsRecord(FileStore* store);
   SettingsRecord(const SettingsRecord&) = delete;
   SettingsRecord& operator=(const SettingsRecord&) = delete;
-  virtual ~SettingsRecord() = default;
 
   // Every field back to its default; the file name empty.
   void Reset();

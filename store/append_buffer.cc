@@ -33,7 +33,7 @@ void AppendBuffer::CopyHeld(uint32_t offset, uint32_t length, uint8_t* out) cons
 }
 
 short AppendBuffer::WriteAt(const uint8_t* data, uint32_t length, uint32_t position) {
-  if (accessor_.Position(file_, position, kPositionBegin, nullptr) != kOk) return kFailed;
+  if (accessor_.Position(file_, position, SeekMode::kBegin, nullptr) != kOk) return kFailed;
   uint32_t count = 0;
   return accessor_.Write(file_, data, length, &count);
 }

@@ -14,14 +14,13 @@ namespace telbook {
 
 class FileStore;
 
-class AppendBuffer {
+class AppendBuffer final {
  public:
   static constexpr size_t kBlockSize = 32 * 1024;
 
   explicit AppendBuffer(FileStore* store) : store_(store), accessor_(store) {}
   AppendBuffer(const AppendBuffer&) = delete;
   AppendBuffer& operator=(const AppendBuffer&) = delete;
-  virtual ~AppendBuffer() = default;
 
   // Obtains the block through the store's Env; false, recording nothing, when there is no memory.
   // Without a block every append is written at once.

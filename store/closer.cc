@@ -2,8 +2,8 @@
 // Once the saved file has replaced the phone book, nothing that follows can undo the save.
 #include "store/closer.h"
 
-#include "records/record_writer.h"
 #include "store/file_store.h"
+#include "store/working_copy.h"
 
 namespace telbook {
 
@@ -12,17 +12,16 @@ short Closer::Close(uint16_t discard) {
     store_->RecordError(category::kClose, detail::kOpenFailed);
     return kFailed;
   }
-  if (writer_->modified() == 1 && discard == 0) return Save();
+  if (working_copy_->modified() == 1 && discard == 0) return Save();
   Release();
   return kOk;
 }
 
 void Closer::Release() {
   accessor_.Close(store_->handle);
-  if (writer_->modified() == 1) client_.Delete(store_->work_path);
+  working_copy_->Drop();
   store_->handle = nullptr;
   store_->ReleaseBuffers();
-  writer_->ClearModified();
 }
 
 short Closer::Save() {
@@ -30,9 +29,9 @@ short Closer::Save() {
   // across file systems is not atomic.
   char compacted[kMaxPath];
   bool saved =
-      client_.MakeSiblingTempFile(store_->path, compacted) && compaction_.Run(compacted) == kOk;
+      ops_.MakeSiblingTempFile(store_->path, compacted) && compaction_.Run(compacted) == kOk;
   if (saved && !store_->env()->ReplaceFile(compacted, store_->path)) {
-    client_.Delete(compacted);
+    ops_.Delete(compacted);
     saved = false;
   }
   if (!saved) {

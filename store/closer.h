@@ -6,33 +6,32 @@
 
 #include <cstdint>
 
+#include "store/book_file_writer.h"
 #include "store/compaction.h"
 #include "store/file_accessor.h"
-#include "store/record_index.h"
-#include "store/store_client.h"
+#include "store/file_ops.h"
 
 namespace telbook {
 
 class FileStore;
-class RecordConverter;
-class RecordWriter;
+class WorkingCopy;
 
-class Closer {
+class Closer final {
  public:
   explicit Closer(FileStore* store)
-      : store_(store), client_(store), accessor_(store), compaction_(store) {}
-  virtual ~Closer() = default;
+      : store_(store), ops_(store), accessor_(store), compaction_(store) {}
 
-  void Wire(RecordConverter* converter, RecordWriter* writer) {
-    compaction_.Wire(converter);
-    writer_ = writer;
+  void Wire(WorkingCopy* working_copy, BookFileWriter::RecordHook* save_conversion) {
+    working_copy_ = working_copy;
+    compaction_.Wire(save_conversion);
   }
 
   // discard 0 saves a changed phone book; any other value drops the changes. 0, or -1 with
-  // (40, 16) when nothing is open or (40, 30) when the save failed. A save writes the compacted
-  // book to a new file beside the phone book and puts it in the phone book's place in one step;
-  // until then the phone book is not touched. After a failed save the session is still changed,
-  // every record reads as before, and no file is left behind but the working copy.
+  // (kClose, kOpenFailed) when nothing is open or (kClose, kRecordFailed) when the save failed.
+  // A save writes the compacted book to a new file beside the phone book and puts it in the
+  // phone book's place in one step; until then the phone book is not touched. After a failed
+  // save the session is still changed, every record reads as before, and no file is left behind
+  // but the working copy.
   short Close(uint16_t discard);
 
  private:
@@ -41,10 +40,10 @@ class Closer {
   short Save();
 
   FileStore* store_;
-  StoreClient client_;
+  FileOps ops_;
   FileAccessor accessor_;
   Compaction compaction_;
-  RecordWriter* writer_ = nullptr;
+  WorkingCopy* working_copy_ = nullptr;
 };
 
 }  // namespace telbook

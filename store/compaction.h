@@ -3,62 +3,32 @@
 #ifndef TELBOOK_STORE_COMPACTION_H_
 #define TELBOOK_STORE_COMPACTION_H_
 
-#include <cstdint>
-
-#include "platform/memory_block.h"
-#include "store/append_buffer.h"
-#include "store/file_accessor.h"
-#include "store/record_index.h"
-#include "store/slot_window.h"
-#include "store/store_client.h"
+#include "store/book_file_writer.h"
 
 namespace telbook {
 
 class FileStore;
-class RecordConverter;
 
-class Compaction {
+class Compaction final {
  public:
-  explicit Compaction(FileStore* store)
-      : store_(store),
-        client_(store),
-        accessor_(store),
-        lookup_(store),
-        records_(store),
-        window_(store) {}
-  Compaction(const Compaction&) = delete;
-  Compaction& operator=(const Compaction&) = delete;
-  virtual ~Compaction() = default;
+  explicit Compaction(FileStore* store) : store_(store), writer_(store) {}
 
-  void Wire(RecordConverter* converter) { converter_ = converter; }
+  // The conversion every record passes through on its way into the saved file.
+  void Wire(BookFileWriter::RecordHook* conversion) { conversion_ = conversion; }
 
   // Writes the compacted phone book to path (replacing the empty file there), flushes it to the
-  // device and closes it: 0. The in-memory header, favourites and index tables and the working
-  // copy are only read, so every record reads as before whatever happens here. On failure: -1
-  // with (40, 4) no memory, (40, 5) no first slot, (15, 17) the file could not be created, or
-  // (40, 30) a record or a write failed; the file at path is deleted.
-  // The records go out through an append buffer and the slots in windows of the index, so the
-  // file is written in large pieces; its bytes are those of the layout whatever the pieces.
+  // device and closes it: 0. Personal slots 1 to 9999 and group slots 1 to 5000 are kept; the
+  // saved file's group slots 5001 to 9999 are free. The in-memory header, favourites and index
+  // tables and the working copy are only read, so every record reads as before whatever
+  // happens here. On failure: -1 with (kClose, kNoMemory), (kClose, kBadRecordNumber) when the
+  // index is not there, (kFileOpen, kCreateFailed) when the file cannot be created, or
+  // (kClose, kRecordFailed) when a record or a write failed; the file at path is deleted.
   short Run(const char* path);
 
  private:
-  // Steps that leave the output open; each records its pair and returns false on failure.
-  // Copies every used slot of one table (personal, or group slots 1 to 5000), counting them,
-  // and writes the table's slots.
-  bool CopyTable(FileHandle out, bool personal, MemoryBlock* buffer, uint16_t* count);
-  // Writes group slots 5001 to 9999 as free.
-  bool FreeUnusedGroupSlots(FileHandle out);
-  // The header and the favourites block, which lie back to back at the start of the file.
-  bool WriteHeaderAndFavourites(FileHandle out, const uint8_t* header);
-  bool Fail(uint16_t detail);
-
   FileStore* store_;
-  StoreClient client_;
-  FileAccessor accessor_;
-  IndexLookup lookup_;
-  AppendBuffer records_;
-  SlotWindow window_;
-  RecordConverter* converter_ = nullptr;
+  BookFileWriter writer_;
+  BookFileWriter::RecordHook* conversion_ = nullptr;
 };
 
 }  // namespace telbook

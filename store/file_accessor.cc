@@ -20,11 +20,10 @@ FileHandle FileAccessor::Open(const char* path, OpenMode mode) {
   return nullptr;
 }
 
-short FileAccessor::Position(FileHandle file, uint32_t offset, uint16_t mode,
+short FileAccessor::Position(FileHandle file, uint32_t offset, SeekMode mode,
                              uint32_t* new_position) {
   uint32_t position = 0;
-  SeekMode seek = mode == kPositionEnd ? SeekMode::kEnd : SeekMode::kBegin;
-  if (!store_->env()->Seek(file, offset, seek, &position)) {
+  if (!store_->env()->Seek(file, offset, mode, &position)) {
     store_->RecordError(category::kFileMove, detail::kMoveFailed);
     return kFailed;
   }

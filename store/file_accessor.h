@@ -12,28 +12,28 @@ namespace telbook {
 
 class FileStore;
 
-// Position modes: kPositionEnd moves to the end of the file; any other moves to the offset.
-constexpr uint16_t kPositionBegin = 0;
-constexpr uint16_t kPositionEnd = 2;
-
-class FileAccessor {
+class FileAccessor final {
  public:
   explicit FileAccessor(FileStore* store) : store_(store) {}
-  virtual ~FileAccessor() = default;
 
-  // Null on failure: (15, 17) for create mode; (15, 24) for a sharing violation, else (15, 16).
+  // Null on failure: (kFileOpen, kCreateFailed) for create mode; (kFileOpen, kInUse) for a sharing
+  // violation, else (kFileOpen, kOpenFailed).
   FileHandle Open(const char* path, OpenMode mode);
-  // 0, or -1 with (17, 19). Writes the new position when new_position is not null.
-  short Position(FileHandle file, uint32_t offset, uint16_t mode, uint32_t* new_position);
-  // 0, or -1 with (14, 18) when count is null, (14, 15) when the read fails or comes up short.
+  // Moves to offset from the start, or to the end with SeekMode::kEnd. 0, or -1 with
+  // (kFileMove, kMoveFailed). Writes the new position when new_position is not null.
+  short Position(FileHandle file, uint32_t offset, SeekMode mode, uint32_t* new_position);
+  // 0, or -1 with (kFileRead, kNoCountPlace) when count is null, (kFileRead, kReadFailed) when the
+  // read fails or comes up short.
   short Read(FileHandle file, void* buffer, uint32_t length, uint32_t* count);
   // Reads up to capacity bytes, fewer only where the file ends: 0 when at least `needed` came,
-  // or -1 with (14, 15) when the read fails or brings fewer. *count is what was read.
+  // or -1 with (kFileRead, kReadFailed) when the read fails or brings fewer. *count is what was
+  // read.
   short ReadUpTo(FileHandle file, void* buffer, uint32_t capacity, uint32_t needed,
                  uint32_t* count);
-  // 0, or -1 with (13, 18) when count is null, (13, 14) when the write fails or comes up short.
+  // 0, or -1 with (kFileWrite, kNoCountPlace) when count is null, (kFileWrite, kWriteFailed) when
+  // the write fails or comes up short.
   short Write(FileHandle file, const void* buffer, uint32_t length, uint32_t* count);
-  // 0, or -1 with (12, 13). The handle is gone either way.
+  // 0, or -1 with (kFileClose, kCloseFailed). The handle is gone either way.
   short Close(FileHandle file);
 
  private:

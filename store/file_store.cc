@@ -2,7 +2,7 @@
 // The four buffers live from create or open to close and never move in between.
 #include "store/file_store.h"
 
-#include "store/coding.h"
+#include "store/book_header.h"
 
 namespace telbook {
 
@@ -33,13 +33,13 @@ void FileStore::ReleaseBuffers() {
   header_.Release();
 }
 
-uint16_t FileStore::personal_count() const {
-  return DecodeU16(header() + format::kPersonalCountOffset);
-}
-uint16_t FileStore::group_count() const { return DecodeU16(header() + format::kGroupCountOffset); }
+uint16_t FileStore::personal_count() const { return book_header::PersonalCount(header()); }
+uint16_t FileStore::group_count() const { return book_header::GroupCount(header()); }
 void FileStore::set_personal_count(uint16_t n) {
-  EncodeU16(header() + format::kPersonalCountOffset, n);
+  book_header::EncodeCounts(header(), n, group_count());
 }
-void FileStore::set_group_count(uint16_t n) { EncodeU16(header() + format::kGroupCountOffset, n); }
+void FileStore::set_group_count(uint16_t n) {
+  book_header::EncodeCounts(header(), personal_count(), n);
+}
 
 }  // namespace telbook

@@ -29,12 +29,11 @@ struct GroupCursor {
   }
 };
 
-class FileStore {
+class FileStore final {
  public:
   explicit FileStore(Env* env) : env_(env), read_ahead_(this), write_behind_(this) {}
   FileStore(const FileStore&) = delete;
   FileStore& operator=(const FileStore&) = delete;
-  virtual ~FileStore() = default;
 
   Env* env() const { return env_; }
 
@@ -49,7 +48,7 @@ class FileStore {
   bool is_open() const { return handle != nullptr; }
 
   // Obtains the four zero-filled buffers of the fixed part and drops the group cursor. On
-  // failure releases what it had, records (24, 4) and returns false.
+  // failure releases what it had, records (kBuffers, kNoMemory) and returns false.
   bool ObtainBuffers();
   // Releases the buffers and drops the group cursor.
   void ReleaseBuffers();

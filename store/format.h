@@ -53,11 +53,25 @@ constexpr uint32_t kGroupLimitOffset = 14;
 constexpr uint32_t kReservedOffset = 16;
 static_assert(kReservedOffset + 16 == kHeaderSize, "header is 32 bytes");
 
+// Format versions, as the version text gives them: 1 ends the index tables after slot 1024,
+// 2 adds the rest of the slots and the extension strings of personal entries, 3 the alternate
+// destination. A text that does not parse gives 0, read as version 1.
+constexpr uint16_t kVersionUnknown = 0;
+constexpr uint16_t kVersion1 = 1;
+constexpr uint16_t kVersion2 = 2;
+constexpr uint16_t kVersion3 = 3;
+constexpr uint16_t kSavedVersion = kVersion2;  // written by create, every save and the subset
+
 constexpr char kMagicV2[] = "KVTL";      // format versions 0, 1 and 2
 constexpr char kMagicV3[] = "KVPL";      // format version 3
-constexpr char kVersionText[] = "0200";  // written by create and by every save
+constexpr char kVersionText[] = "0200";  // the text of kSavedVersion
 constexpr uint16_t kPersonalLimit = 9999;
 constexpr uint16_t kGroupLimit = 5000;
+
+// The magic a header of this version must begin with.
+constexpr const char* MagicFor(uint16_t version) {
+  return version == kVersion3 ? kMagicV3 : kMagicV2;
+}
 
 // ---- Favourites block ----
 constexpr uint32_t kFavouriteCountOffset = 0;
@@ -72,6 +86,26 @@ constexpr uint32_t kSlotKindOffset = 0;
 constexpr uint32_t kSlotTabOffset = 1;
 constexpr uint32_t kSlotLengthOffset = 2;
 constexpr uint32_t kSlotRecordOffset = 4;
+
+// ---- Tab code (the slot's second byte) ----
+// The reading class (1 to 11) in the low four bits, the favourite category (0 to 5) in the high
+// four.
+constexpr uint8_t kTabClassMask = 0x0F;
+constexpr uint8_t kTabFavouriteMask = 0xF0;
+constexpr int kTabFavouriteShift = 4;
+constexpr uint8_t kMaxFavourite = 5;
+static_assert(kTabClassMask == static_cast<uint8_t>(~kTabFavouriteMask), "two halves of a byte");
+static_assert((kTabFavouriteMask >> kTabFavouriteShift) == kTabClassMask, "four bits each");
+
+// The tab code of a reading class and a favourite number; only the favourite's low four bits
+// are kept.
+constexpr uint8_t TabCode(uint8_t reading_class, uint8_t favourite) {
+  return static_cast<uint8_t>(reading_class | ((favourite & kTabClassMask) << kTabFavouriteShift));
+}
+constexpr uint8_t TabClass(uint8_t tab) { return tab & kTabClassMask; }
+constexpr uint8_t TabFavourite(uint8_t tab) {
+  return static_cast<uint8_t>(tab >> kTabFavouriteShift);
+}
 
 // ---- Records ----
 constexpr uint8_t kKindFree = 0;
@@ -113,9 +147,17 @@ static_assert(GroupSlotOffset(9999) == 160104, "group slot 9999");
 // Format version from a four-byte version text: "01nn" 1, "02nn" 2, "03nn" 3, anything else 0.
 inline uint16_t ParseVersion(const uint8_t* text) {
   auto digit = [](uint8_t c) { return c >= '0' && c <= '9'; };
-  if (text[0] != '0' || !digit(text[2]) || !digit(text[3])) return 0;
-  if (text[1] < '1' || text[1] > '3') return 0;
+  if (text[0] != '0' || !digit(text[2]) || !digit(text[3])) return kVersionUnknown;
+  if (text[1] < '1' || text[1] > '3') return kVersionUnknown;
   return static_cast<uint16_t>(text[1] - '0');
+}
+
+// The probe of a file whose header says version 2 or 3 for the version-1 layout, given the two
+// bytes at kPersonalHighOffset: in a version-1 file they are the kind and the zero of the first
+// record; in a later one the kind and tab code of personal slot 1025, never a non-zero kind with
+// tab code 0.
+inline bool LaidOutAsVersion1(const uint8_t* at_personal_high) {
+  return at_personal_high[0] != kKindFree && at_personal_high[1] == 0;
 }
 
 }  // namespace format

@@ -4,13 +4,12 @@
 
 #include <cstring>
 
-#include "browse/tab_browser.h"
 #include "store/file_store.h"
 
 namespace telbook {
 
 bool Opener::Prepare(const char* path, short* status) {
-  FileStore* fs = store();
+  FileStore* fs = store_;
   *status = kFailed;
   if (fs->is_open()) return false;
   if (path == nullptr || strnlen(path, kMaxPath) >= kMaxPath) {
@@ -18,31 +17,28 @@ bool Opener::Prepare(const char* path, short* status) {
     return false;
   }
   if (!fs->ObtainBuffers()) return false;
-  tab_browser_->CloseTab();
   strcpy(fs->path, path);
   return true;
 }
 
 short Opener::Finish() {
-  FileStore* fs = store();
-  short status = ReadHeader(fs->handle);
+  FileStore* fs = store_;
+  short status = fixed_part_.Read(fs->handle);
   if (status != kOk) {
     session_accessor_->Close(fs->handle);
     fs->handle = nullptr;
     fs->ReleaseBuffers();
-    return status;
   }
-  tab_browser_->RebuildOtherClass();
-  return kOk;
+  return status;
 }
 
 short Opener::Create(const char* path) {
   short status;
   if (!Prepare(path, &status)) return status;
-  FileStore* fs = store();
+  FileStore* fs = store_;
   // A file that could not be laid out completely is not reported as created: it would open as
   // a truncated book of another layout.
-  bool laid_out = LayOutNewFile(path);
+  bool laid_out = fixed_part_.LayOut(path);
   fs->handle = laid_out ? session_accessor_->Open(path, OpenMode::kRead) : nullptr;
   if (fs->handle == nullptr) {
     fs->ReleaseBuffers();
@@ -55,7 +51,7 @@ short Opener::Create(const char* path) {
 short Opener::Open(const char* path) {
   short status;
   if (!Prepare(path, &status)) return status;
-  FileStore* fs = store();
+  FileStore* fs = store_;
   fs->handle = session_accessor_->Open(path, OpenMode::kRead);
   if (fs->handle == nullptr) {
     fs->ReleaseBuffers();

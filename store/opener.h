@@ -1,36 +1,35 @@
-// Creating and opening a phone book: the buffers, the file held in read mode, the header read,
-// and the tab browser's rebuild. Refuses while a phone book is open.
+// Creating and opening a phone book: the buffers, the file held in read mode and the fixed part
+// read. Refuses while a phone book is open. What the session derives from the index (the
+// other-class rebuild) is the session's to run after a success.
 #ifndef TELBOOK_STORE_OPENER_H_
 #define TELBOOK_STORE_OPENER_H_
 
-#include "store/store_client.h"
+#include "store/file_accessor.h"
+#include "store/fixed_part.h"
 
 namespace telbook {
 
 class FileStore;
-class TabBrowser;
 
-class Opener : public StoreClient {
+class Opener final {
  public:
-  explicit Opener(FileStore* store) : StoreClient(store) {}
+  explicit Opener(FileStore* store) : store_(store), fixed_part_(store) {}
 
-  void Wire(TabBrowser* tab_browser, FileAccessor* session_accessor) {
-    tab_browser_ = tab_browser;
-    session_accessor_ = session_accessor;
-  }
+  void Wire(FileAccessor* session_accessor) { session_accessor_ = session_accessor; }
 
-  // 0, or -1. A path of 260 bytes or more records (25, 16) and opens nothing.
+  // 0, or -1. A path of 260 bytes or more records (kDataBase, kOpenFailed) and opens nothing.
   short Create(const char* path);
-  // 0, -1, or -2 with (25, 24) when another program holds the file.
+  // 0, -1, or -2 with (kDataBase, kInUse) when another program holds the file.
   short Open(const char* path);
 
  private:
   // Steps shared by create and open up to the open of the file; false ends the call.
   bool Prepare(const char* path, short* status);
-  // Header read and rebuild on the open handle; on failure closes it and releases the buffers.
+  // The fixed part's read on the open handle; on failure closes it and releases the buffers.
   short Finish();
 
-  TabBrowser* tab_browser_ = nullptr;
+  FileStore* store_;
+  FixedPart fixed_part_;
   FileAccessor* session_accessor_ = nullptr;
 };
 

@@ -36,7 +36,7 @@ short ReadAhead::ReadAcrossHeldBytes(FileHandle file, uint32_t offset, uint32_t 
   const uint32_t from_file = offset < held.start() ? held.start() - offset : 0;
   if (from_file != 0) {
     uint32_t count = 0;
-    if (accessor_.Position(file, offset, kPositionBegin, nullptr) != kOk ||
+    if (accessor_.Position(file, offset, SeekMode::kBegin, nullptr) != kOk ||
         accessor_.Read(file, out, from_file, &count) != kOk) {
       Forget();
       return kFailed;
@@ -49,7 +49,7 @@ short ReadAhead::ReadAcrossHeldBytes(FileHandle file, uint32_t offset, uint32_t 
 short ReadAhead::ReadOnce(FileHandle file, uint32_t offset, uint32_t length, uint8_t* out) {
   if (ReachesHeldBytes(file, offset, length)) return ReadAcrossHeldBytes(file, offset, length, out);
   uint32_t count = 0;
-  if (accessor_.Position(file, offset, kPositionBegin, nullptr) != kOk) return kFailed;
+  if (accessor_.Position(file, offset, SeekMode::kBegin, nullptr) != kOk) return kFailed;
   return accessor_.Read(file, out, length, &count);
 }
 
@@ -62,7 +62,7 @@ short ReadAhead::Read(FileHandle file, uint32_t offset, uint32_t length, uint8_t
   }
   Forget();
   uint32_t count = 0;
-  if (accessor_.Position(file, offset, kPositionBegin, nullptr) != kOk) return kFailed;
+  if (accessor_.Position(file, offset, SeekMode::kBegin, nullptr) != kOk) return kFailed;
   if (block_.empty() || length > block_.size()) {
     return accessor_.Read(file, out, length, &count);
   }

@@ -15,7 +15,7 @@ namespace telbook {
 
 class FileStore;
 
-class ReadAhead {
+class ReadAhead final {
  public:
   // Some 150 to 200 personal entries, or the largest group record.
   static constexpr size_t kBlockSize = 32 * 1024;
@@ -24,7 +24,6 @@ class ReadAhead {
   explicit ReadAhead(FileStore* store) : store_(store), accessor_(store) {}
   ReadAhead(const ReadAhead&) = delete;
   ReadAhead& operator=(const ReadAhead&) = delete;
-  virtual ~ReadAhead() = default;
 
   // Obtains an empty block of capacity bytes through the store's Env; false, recording nothing,
   // when there is no memory.
@@ -42,8 +41,8 @@ class ReadAhead {
   // it; otherwise the block is filled anew from offset with as much of the file as it holds
   // (without a block, or for bytes longer than it, they are read straight into out). Bytes
   // appended to the file but still held by the store's write-behind block come from there. 0,
-  // or -1 with (17, 19) or (14, 15) when the file cannot be read or holds fewer bytes; the block
-  // is then empty.
+  // or -1 with (kFileMove, kMoveFailed) or (kFileRead, kReadFailed) when the file cannot be read or
+  // holds fewer bytes; the block is then empty.
   short Read(FileHandle file, uint32_t offset, uint32_t length, uint8_t* out);
   // The same without the block: for single records, where reading a block ahead buys nothing.
   short ReadOnce(FileHandle file, uint32_t offset, uint32_t length, uint8_t* out);
@@ -52,7 +51,7 @@ class ReadAhead {
   // Whether some of the bytes asked for lie at or behind the start of the write-behind block.
   bool ReachesHeldBytes(FileHandle file, uint32_t offset, uint32_t length) const;
   // Reads the bytes before the write-behind block from the file and copies the rest from it;
-  // (14, 15) for bytes past the last one held.
+  // (kFileRead, kReadFailed) for bytes past the last one held.
   short ReadAcrossHeldBytes(FileHandle file, uint32_t offset, uint32_t length, uint8_t* out);
 
   FileStore* store_;

@@ -26,14 +26,15 @@ struct Slot {
   }
 };
 
-class IndexLookup {
+class IndexLookup final {
  public:
   explicit IndexLookup(FileStore* store) : store_(store) {}
-  virtual ~IndexLookup() = default;
 
-  // The slot of a record number: 0, or -1 with (19, 5) for 0, 10000 to 16384 and above 26383.
+  // The slot of a record number: 0, or -1 with (kRecordToSlot, kBadRecordNumber) for 0, 10000 to
+  // 16384 and above 26383.
   short Lookup(uint16_t record_number, uint8_t** slot);
-  // The record number of a slot, or -1 with (20, 3) when it is not the start of a slot.
+  // The record number of a slot, or -1 with (kSlotToRecord, kSlotOutside) when it is not the start
+  // of a slot.
   int SlotNumber(const uint8_t* slot);
   // The first free record number of the personal table (base 0) or the group table (base
   // 16384) among all 9999 slots; 65535 when there is none. The search starts at the store's

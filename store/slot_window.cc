@@ -32,7 +32,7 @@ void SlotWindow::Begin(bool personal, uint32_t first, uint32_t last, const uint8
 short SlotWindow::Write(FileHandle file) {
   const uint32_t offset =
       personal_ ? format::PersonalSlotOffset(first_) : format::GroupSlotOffset(first_);
-  if (accessor_.Position(file, offset, kPositionBegin, nullptr) != kOk) return kFailed;
+  if (accessor_.Position(file, offset, SeekMode::kBegin, nullptr) != kOk) return kFailed;
   uint32_t count = 0;
   return accessor_.Write(file, block_.data(), format::kSlotSize * (last_ - first_ + 1), &count);
 }

@@ -15,7 +15,7 @@ namespace telbook {
 
 class FileStore;
 
-class SlotWindow {
+class SlotWindow final {
  public:
   // The low part of a table is exactly one window.
   static constexpr uint32_t kSlots = format::kLowSlots;
@@ -23,7 +23,6 @@ class SlotWindow {
   explicit SlotWindow(FileStore* store) : store_(store), accessor_(store) {}
   SlotWindow(const SlotWindow&) = delete;
   SlotWindow& operator=(const SlotWindow&) = delete;
-  virtual ~SlotWindow() = default;
 
   // Obtains the block through the store's Env; false, recording nothing, when there is no memory.
   bool Obtain();

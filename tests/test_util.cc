@@ -164,5 +164,47 @@ Pair ErrorOf(TL_FaxUtl* s) {
   return p;
 }
 
+TL_Kojin Kojin(const std::string& name, const std::string& furigana, const std::string& fax) {
+  TL_Kojin k;
+  memset(&k, 0, sizeof(k));
+  SetText(k.Name, name);
+  SetText(k.Furigana, furigana);
+  SetText(k.FaxNumber, fax);
+  return k;
+}
+
+TL_Kojin FullKojin() {
+  TL_Kojin k = Kojin("Sato Hanako", "\x82\xb3\x82\xc6\x82\xa4", "03-1234-5678");  // さとう
+  const struct {
+    char* field;
+    size_t capacity;
+    const char* text;
+  } texts[] = {
+      {k.Affiliation, sizeof(k.Affiliation), "Sales"},
+      {k.SpeedDial, sizeof(k.SpeedDial), "012"},
+      {k.Phone, sizeof(k.Phone), "03-1234-0000"},
+      {k.EMail, sizeof(k.EMail), "sato@example.jp"},
+      {k.Memo, sizeof(k.Memo), "call\tfirst"},
+      {k.FCode, sizeof(k.FCode), "1111"},
+      {k.PCode, sizeof(k.PCode), "2222"},
+      {k.BoxNumber, sizeof(k.BoxNumber), "33"},
+      {k.BoxPassword, sizeof(k.BoxPassword), "44"},
+      {k.HostText1, sizeof(k.HostText1), "h1"},
+      {k.RelayId, sizeof(k.RelayId), "R9"},
+      {k.BroadcastList, sizeof(k.BroadcastList), "001,002"},
+      {k.HostText2, sizeof(k.HostText2), "h2"},
+  };
+  for (const auto& t : texts) snprintf(t.field, t.capacity, "%s", t.text);
+  k.HostWord1 = 0xBEEF;
+  k.HostWord2 = 0x0102;
+  k.LineType = 1;
+  k.Favourite = 3;
+  k.CommMode = 5;
+  k.HostByte1 = 6;
+  k.HostByte2 = 7;
+  k.RelayOutput = 1;
+  return k;
+}
+
 }  // namespace test
 }  // namespace telbook

@@ -55,6 +55,22 @@ void SetPersonalSlot(Bytes* book, int n, uint8_t kind, uint8_t tab, uint16_t len
                      uint32_t offset);
 void SetGroupSlot(Bytes* book, int n, uint8_t kind, uint8_t tab, uint16_t length, uint32_t offset);
 
+// Copies text into a host field, cut to the field and terminated.
+template <size_t N>
+void SetText(char (&field)[N], const std::string& text) {
+  size_t n = text.size() < N - 1 ? text.size() : N - 1;
+  text.copy(field, n);
+  field[n] = '\0';
+}
+
+// The one builder of host personal entries for tests: a name, a reading and a fax number,
+// every other field zero.
+TL_Kojin Kojin(const std::string& name, const std::string& furigana = "",
+               const std::string& fax = "");
+// An entry with every field set: each text its own (the memo holding a tab, the broadcast list
+// a comma), a reading in the さ row, favourite 3, and every number non-zero.
+TL_Kojin FullKojin();
+
 // A session whose life ends with the scope.
 class SessionHolder {
  public:

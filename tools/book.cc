@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "store/book_header.h"
+#include "store/format.h"
 #include "tools/error_words.h"
 #include "tools/tool_error.h"
 
@@ -27,18 +29,19 @@ std::string PairOf(TL_FaxUtl* session) {
 std::string LookAtStart(const std::string& path) {
   FILE* f = fopen(path.c_str(), "rb");
   if (f == nullptr) return std::string("cannot be read: ") + strerror(errno);
-  unsigned char head[8] = {};
+  uint8_t head[format::kMagicSize + format::kVersionSize] = {};
   size_t n = fread(head, 1, sizeof(head), f);
   fclose(f);
   if (n == 0) return "the file is empty: not a phone book";
-  if (n < sizeof(head) || (memcmp(head, "KVTL", 4) != 0 && memcmp(head, "KVPL", 4) != 0)) {
-    return "not a phone book (it does not begin with KVTL or KVPL)";
+  const bool v2_magic = memcmp(head, format::kMagicV2, format::kMagicSize) == 0;
+  const bool v3_magic = memcmp(head, format::kMagicV3, format::kMagicSize) == 0;
+  if (n < sizeof(head) || (!v2_magic && !v3_magic)) {
+    return std::string("not a phone book (it does not begin with ") + format::kMagicV2 + " or " +
+           format::kMagicV3 + ")";
   }
-  if (memcmp(head, "KVPL", 4) == 0 && !(head[4] == '0' && head[5] == '3')) {
-    return "not a phone book: its magic KVPL does not match its version text";
-  }
-  if (memcmp(head, "KVTL", 4) == 0 && head[4] == '0' && head[5] == '3') {
-    return "not a phone book: its magic KVTL does not match its version text";
+  if (!book_header::MagicFits(head, book_header::Version(head))) {
+    return std::string("not a phone book: its magic ") +
+           (v3_magic ? format::kMagicV3 : format::kMagicV2) + " does not match its version text";
   }
   return std::string();
 }

@@ -10,6 +10,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "records/record_converter.h"
+#include "store/format.h"
 #include "tools/book.h"
 #include "tools/commands.h"
 #include "tools/favourites.h"
@@ -20,46 +22,14 @@ namespace telbook {
 namespace tool {
 namespace {
 
-// A saved phone book: the fixed part of the version-2 layout, then its records packed.
-constexpr int64_t kSavedFixedPart = 160112;
-
-bool IsLead(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xEF); }
-bool IsTrail(uint8_t b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
-
-// A save drops the last byte of a text that ends inside a double-byte character.
-template <size_t N>
-void DropDanglingLead(char (&text)[N]) {
-  bool after_lead = false;
-  size_t n = strnlen(text, N - 1);
-  for (size_t i = 0; i < n; ++i) {
-    uint8_t b = static_cast<uint8_t>(text[i]);
-    if (!after_lead) {
-      after_lead = IsLead(b);
-    } else if (IsTrail(b)) {
-      after_lead = false;
-    }
-  }
-  if (after_lead && n > 0) text[n - 1] = '\0';
-}
-
 // The entry as the save's repair of texts leaves it, for its length in the saved file.
 TL_Kojin AsSaved(TL_Kojin e) {
-  DropDanglingLead(e.Name);
-  DropDanglingLead(e.Furigana);
-  DropDanglingLead(e.Affiliation);
-  if (strnlen(e.Affiliation, sizeof(e.Affiliation)) == 80 &&
-      IsLead(static_cast<uint8_t>(e.Affiliation[39]))) {
-    e.Affiliation[79] = '\0';
-    if (IsLead(static_cast<uint8_t>(e.Affiliation[78]))) e.Affiliation[78] = '\0';
-  }
-  DropDanglingLead(e.Phone);
-  DropDanglingLead(e.EMail);
-  DropDanglingLead(e.Memo);
+  RecordConverter::RepairKojin(&e);
   return e;
 }
 
 struct SavedSize {
-  int64_t bytes = kSavedFixedPart;
+  int64_t bytes = format::kFixedPartSize;
   int alternate = 0;  // entries with an alternate destination in force, which no save writes
 };
 
@@ -76,8 +46,7 @@ SavedSize SizeAfterSave(const Book& book) {
         book.Fail("cannot read group " + std::to_string(item.RecordNumber));
       }
       TL_closeGroup(s);
-      DropDanglingLead(group.Name);
-      DropDanglingLead(group.Furigana);
+      RecordConverter::RepairGroup(&group);
       size.bytes += static_cast<int64_t>(EncodedLength(group, group.MemberCount));
     } else {
       if (item.Kind == 3) ++size.alternate;

@@ -12,7 +12,7 @@
 #include <set>
 #include <utility>
 
-#include "platform/cp932.h"
+#include "tools/cp932.h"
 
 namespace telbook {
 namespace tool {

@@ -5,6 +5,11 @@
 #include <cstddef>
 #include <cstring>
 
+#include "browse/tab_browser.h"
+#include "records/group_codec.h"
+#include "records/kojin_codec.h"
+#include "records/reading_class.h"
+#include "store/format.h"
 #include "tools/book.h"
 #include "tools/text.h"
 #include "tools/tool_error.h"
@@ -250,11 +255,12 @@ int TabCount(const Book& book, int tab_code) {
 std::vector<Tab> Tabs(const std::vector<std::string>& favourite_names) {
   std::vector<Tab> tabs;
   for (int row = 0; row < 10; ++row) tabs.push_back({row + 1, kRows[row]});
-  tabs.push_back({0x0B, "other"});
+  tabs.push_back({reading_class::kOther, "other"});
   for (int k = 1; k <= 5; ++k) {
     std::string name =
         static_cast<size_t>(k) <= favourite_names.size() ? favourite_names[k - 1] : "";
-    tabs.push_back({k << 4, name.empty() ? "fav. " + std::to_string(k) : name});
+    tabs.push_back({format::TabCode(0, static_cast<uint8_t>(k)),
+                    name.empty() ? "fav. " + std::to_string(k) : name});
   }
   return tabs;
 }
@@ -263,7 +269,7 @@ int ParseTabCode(const std::string& text) {
   for (int row = 0; row < 10; ++row) {
     if (text == kRows[row]) return row + 1;
   }
-  if (text == "other") return 0x0B;
+  if (text == "other") return reading_class::kOther;
   size_t used = 0;
   long code = -1;
   try {
@@ -271,10 +277,10 @@ int ParseTabCode(const std::string& text) {
   } catch (const std::exception&) {
     used = 0;
   }
-  int low = static_cast<int>(code & 0x0F);
-  int high = static_cast<int>((code >> 4) & 0x0F);
+  uint8_t mask = 0;
+  uint8_t value = 0;
   bool valid = used == text.size() && code >= 0 && code <= 0xFF &&
-               ((low == 0 && high >= 1 && high <= 5) || (low >= 1 && low <= 11 && high <= 5));
+               DecodeTabCode(static_cast<uint8_t>(code), &mask, &value);
   if (!valid) {
     throw ToolError(kExitUsage, "",
                     "--tab must be a row (あ か さ た な は ま や ら わ), \"other\", or a tab "
@@ -285,24 +291,15 @@ int ParseTabCode(const std::string& text) {
 }
 
 size_t EncodedLength(const TL_Kojin& entry) {
-  // Fixed part and extension block of 57 bytes, then the sixteen texts, each with its zero.
-  size_t length = 57;
-  const char* base = reinterpret_cast<const char*>(&entry);
-  const size_t strings[] = {offsetof(TL_Kojin, Name),        offsetof(TL_Kojin, Furigana),
-                            offsetof(TL_Kojin, Affiliation), offsetof(TL_Kojin, FaxNumber),
-                            offsetof(TL_Kojin, Phone),       offsetof(TL_Kojin, EMail),
-                            offsetof(TL_Kojin, Memo),        offsetof(TL_Kojin, BoxNumber),
-                            offsetof(TL_Kojin, BoxPassword), offsetof(TL_Kojin, HostText1),
-                            offsetof(TL_Kojin, RelayId),     offsetof(TL_Kojin, BroadcastList),
-                            offsetof(TL_Kojin, HostText2),   offsetof(TL_Kojin, SpeedDial),
-                            offsetof(TL_Kojin, FCode),       offsetof(TL_Kojin, PCode)};
-  for (size_t at : strings) length += strlen(base + at) + 1;
-  return length;
+  uint8_t buffer[kojin::kEncodeCapacity];
+  return EncodeKojin(entry, buffer, sizeof(buffer));
 }
 
 size_t EncodedLength(const TL_Group& group, size_t members) {
-  return 16 + 2 * members + strnlen(group.Name, sizeof(group.Name)) +
-         strnlen(group.Furigana, sizeof(group.Furigana)) + 2;
+  std::vector<uint16_t> places(members, 0);
+  std::vector<uint8_t> buffer(group::EncodeCapacity(static_cast<uint32_t>(members)));
+  return EncodeGroup(group, places.data(), static_cast<uint16_t>(members), buffer.data(),
+                     buffer.size());
 }
 
 }  // namespace tool

@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "store/format.h"
 #include "telbook.h"
 
 namespace telbook {
@@ -18,12 +19,12 @@ namespace tool {
 
 class Book;
 
-constexpr int kFirstPersonal = 1;
-constexpr int kLastPersonal = 9999;
-constexpr int kFirstGroup = 16385;
-constexpr int kLastGroup = 26383;
-constexpr int kLastNewGroup = 21384;
-constexpr int kMaxMembers = 9999;
+constexpr int kFirstPersonal = format::kFirstPersonal;
+constexpr int kLastPersonal = format::kLastPersonal;
+constexpr int kFirstGroup = format::kFirstGroup;
+constexpr int kLastGroup = format::kLastGroup;
+constexpr int kLastNewGroup = format::kLastNewGroup;
+constexpr int kMaxMembers = format::kMaxGroupMembers;
 constexpr unsigned short kNoHostValue = 0xFFFF;
 
 // A text field of the personal entry structure: its key (JSON key and command-line option
@@ -90,7 +91,8 @@ std::vector<Tab> Tabs(const std::vector<std::string>& favourite_names);
 // code the library would refuse.
 int ParseTabCode(const std::string& text);
 
-// Length in bytes the library's encoder gives a personal entry and a group: what a save keeps.
+// Length in bytes the library's encoder gives a personal entry and a group of that many members:
+// what a save keeps.
 size_t EncodedLength(const TL_Kojin& entry);
 size_t EncodedLength(const TL_Group& group, size_t members);
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/cp932.h"
+#include "tools/cp932.h"
 #include "tools/tool_error.h"
 
 namespace telbook {

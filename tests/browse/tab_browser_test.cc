@@ -1,5 +1,6 @@
 // Index tabs through the exported functions: the calling order and its refusals, scan order,
-// the other-class rebuild at open, and a walk of a full phone book through every tab.
+// the other-class rebuild at open, a walk of a full phone book through every tab, and the
+// decoding of tab codes.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "../records/book_builder.h"
+#include "browse/tab_browser.h"
 #include "interface/telbook.h"
 #include "platform/fault_env.h"
 #include "test_util.h"
@@ -82,6 +84,30 @@ TEST_F(TabTest, CallingOrderAndRefusals) {
   EXPECT_EQ(ErrorOf(s_), (Pair{6, 7}));
   EXPECT_EQ(TL_readTagWeightCount(s_, 0x10B, &count), 0);  // only the low byte counts
   EXPECT_EQ(TL_closeTag(s_), 0);
+  EXPECT_EQ(TL_closeTag(s_), 0);
+}
+
+TEST_F(TabTest, TheSwitchToTheWorkingCopyRebuildsTheOtherClassAndClosesTheTab) {
+  // Filed under the other class on disk, but read as か: every read of the index rebuilds it.
+  BookBuilder book;
+  book.Personal(1, Entry(kHiraKa), 0x0B);
+  OpenImage(book.bytes());
+  EXPECT_EQ(Walk(0x02), (std::vector<uint16_t>{1}));
+  ASSERT_EQ(TL_openTag(s_, 0x02), 0);
+  TL_Kojin k = Kojin("new");
+  unsigned short number = 0;
+  ASSERT_EQ(TL_writeKojin(s_, &k, &number, 0), 0);  // the first change: the switch
+  TL_ListItem item;
+  EXPECT_EQ(TL_readTagData(s_, 0x02, &item), -1);
+  EXPECT_EQ(ErrorOf(s_), (Pair{6, 8}));
+  EXPECT_EQ(Walk(0x02), (std::vector<uint16_t>{1}));
+  // Later changes leave an open tab open.
+  ASSERT_EQ(TL_openTag(s_, 0x0B), 0);
+  number = 0;
+  ASSERT_EQ(TL_writeKojin(s_, &k, &number, 0), 0);
+  unsigned short count = 0;
+  EXPECT_EQ(TL_readTagWeightCount(s_, 0x0B, &count), 0);
+  EXPECT_EQ(count, 1);
   EXPECT_EQ(TL_closeTag(s_), 0);
 }
 
@@ -237,6 +263,23 @@ TEST_F(TabTest, FullPhoneBookWalksThroughEveryTab) {
     EXPECT_EQ(in_class[number], 1) << number;
     EXPECT_EQ(in_favourite.count(number) ? in_favourite[number] : 0, where.second == 0 ? 0 : 1)
         << number;
+  }
+}
+
+TEST(TabCodeTest, AcceptedAndRefusedCodes) {
+  uint8_t mask = 0, value = 0;
+  for (int code = 0; code < 256; ++code) {
+    int low = code & 0x0F, high = code >> 4;
+    bool expected = high <= 5 && (low == 0 ? high != 0 : low <= 11);
+    EXPECT_EQ(DecodeTabCode(static_cast<uint8_t>(code), &mask, &value), expected) << code;
+    if (!expected) continue;
+    if (low == 0) {
+      EXPECT_EQ(mask, 0xF0);
+      EXPECT_EQ(value, code);
+    } else {
+      EXPECT_EQ(mask, 0x0F);
+      EXPECT_EQ(value, low);
+    }
   }
 }
 

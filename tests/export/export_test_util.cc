@@ -11,12 +11,7 @@ namespace telbook {
 namespace test {
 
 TL_Kojin Entry(const std::string& name, const std::string& furigana, const std::string& fax) {
-  TL_Kojin e;
-  memset(&e, 0, sizeof(e));
-  strncpy(e.Name, name.c_str(), sizeof(e.Name) - 1);
-  strncpy(e.Furigana, furigana.c_str(), sizeof(e.Furigana) - 1);
-  strncpy(e.FaxNumber, fax.c_str(), sizeof(e.FaxNumber) - 1);
-  return e;
+  return Kojin(name, furigana, fax);
 }
 
 Bytes KojinRecord(const TL_Kojin& entry) {

@@ -45,32 +45,19 @@ TEST_F(TextExportTest, TheDescribedEntryGivesSixteenFields) {
 }
 
 TEST_F(TextExportTest, EveryWrittenFieldInItsPlace) {
-  TL_Kojin e = Entry("N", "F", "FAX");
-  strcpy(e.Affiliation, "AF");
-  strcpy(e.SpeedDial, "SD");
-  strcpy(e.Phone, "PH");
-  strcpy(e.EMail, "EM");
-  strcpy(e.Memo, "ME");
-  strcpy(e.FCode, "FC");
-  strcpy(e.PCode, "PC");
-  strcpy(e.BoxNumber, "BN");
-  strcpy(e.BoxPassword, "BP");
-  strcpy(e.HostText1, "H1");
-  strcpy(e.RelayId, "RI");
-  strcpy(e.BroadcastList, "BL");
-  strcpy(e.HostText2, "H2");
-  e.HostWord1 = 11;
-  e.HostWord2 = 12;
-  e.HostByte1 = 13;
-  e.HostByte2 = 14;
+  TL_Kojin e = FullKojin();
+  e.LineType = 0;
   e.CommMode = 9;
   e.RelayOutput = 200;
   BookImage book;
   book.AddKojin(1, e, 0x31);
   Open(book);
   ASSERT_EQ(Export({1}, {}), 0);
-  EXPECT_EQ(Output(), Line({"K1", "N", "F", "AF", "[Outline]FAX", "SD", "PH", "EM", "ME", "9", "FC",
-                            "PC", "BN", "BP", "RI", "200", "BL"}));
+  // The memo's tab was stored as a space; the broadcast list goes out as it stands, comma and all.
+  EXPECT_EQ(Output(),
+            Line({"K1", e.Name, e.Furigana, e.Affiliation, std::string("[Outline]") + e.FaxNumber,
+                  e.SpeedDial, e.Phone, e.EMail, "call first", "9", e.FCode, e.PCode, e.BoxNumber,
+                  e.BoxPassword, e.RelayId, "200", e.BroadcastList}));
 }
 
 TEST_F(TextExportTest, LineTypeWordsAndCommModeExchange) {

@@ -18,10 +18,7 @@ namespace {
 constexpr int kVersions = 40;
 
 TL_Kojin Entry(const char* who, int version) {
-  TL_Kojin e;
-  memset(&e, 0, sizeof e);
-  snprintf(e.Name, sizeof e.Name, "%s %d", who, version);
-  strcpy(e.Furigana, "\x82\xA0");
+  TL_Kojin e = Kojin(std::string(who) + " " + std::to_string(version), "\x82\xA0");
   // The record grows with the version, so that a torn file could not pass for a whole one.
   memset(e.Memo, 'm', static_cast<size_t>(version));
   return e;

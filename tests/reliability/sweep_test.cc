@@ -23,11 +23,7 @@ namespace test {
 namespace {
 
 TL_Kojin MakeEntry(const char* name, const char* furigana) {
-  TL_Kojin k;
-  memset(&k, 0, sizeof k);
-  strcpy(k.Name, name);
-  strcpy(k.Furigana, furigana);
-  strcpy(k.FaxNumber, "03-5555-0101");
+  TL_Kojin k = Kojin(name, furigana, "03-5555-0101");
   strcpy(k.SpeedDial, "7");
   strcpy(k.FCode, "0042");
   k.Favourite = 2;
@@ -287,7 +283,7 @@ TEST_F(SweepTest, EveryFailurePointIsSurvived) {
           bool output = false;
           for (const std::string& o : op.outputs) output = output || o == name;
           if (output) continue;
-          if (session->writer.modified() == 1 &&
+          if (session->working_copy.modified() == 1 &&
               dir.File(name) == std::string(session->store.work_path)) {
             continue;
           }

@@ -12,14 +12,7 @@ namespace telbook {
 namespace test {
 namespace {
 
-TL_Kojin Entry(const char* name) {
-  TL_Kojin e;
-  memset(&e, 0, sizeof e);
-  strcpy(e.Name, name);
-  strcpy(e.Furigana, "\x82\xA0");
-  strcpy(e.FaxNumber, "03-0000-0000");
-  return e;
-}
+TL_Kojin Entry(const char* name) { return Kojin(name, "\x82\xA0", "03-0000-0000"); }
 
 std::string NameOf(TL_FaxUtl* s, unsigned short number) {
   TL_Kojin e;

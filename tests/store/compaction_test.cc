@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "export/record_converter.h"
 #include "interface/session.h"
 #include "interface/telbook.h"
 #include "records/book_builder.h"
+#include "records/record_converter.h"
 #include "store/format.h"
 #include "test_util.h"
 
@@ -44,7 +44,7 @@ uint32_t Append(Bytes* book, const Bytes& record) {
 Bytes Converted(const Bytes& record, bool group) {
   Bytes buffer(group ? RecordConverter::kGroupBufferSize : RecordConverter::kKojinBufferSize, 0);
   memcpy(buffer.data(), record.data(), record.size());
-  RecordConverter converter(nullptr);
+  RecordConverter converter;
   uint32_t length = group ? converter.ConvertGroup(buffer.data(), buffer.size(),
                                                    static_cast<uint32_t>(record.size()), true)
                           : converter.ConvertKojin(buffer.data(), buffer.size(),
@@ -63,7 +63,7 @@ class CompactionTest : public ::testing::Test {
   void OpenChanged(const Bytes& image) {
     WriteFile(path_, image);
     ASSERT_EQ(TL_openDataBase(s_, path_.c_str()), 0);
-    ASSERT_EQ(FromHandle(s_)->writer.SwitchToWorkingCopy(), 0);
+    ASSERT_EQ(FromHandle(s_)->working_copy.Switch(), 0);
   }
   std::string Name(uint16_t record_number) {
     TL_Kojin entry;
@@ -283,7 +283,7 @@ TEST_F(CompactionTest, UnsavableRecordsFailTheSaveAndLoseNothing) {
     EXPECT_EQ(TL_closeDataBase(s_, 0), -1);
     EXPECT_EQ(ErrorOf(s_), (Pair{40, 30}));
     EXPECT_EQ(ReadFileOrDie(path_), c.image);
-    EXPECT_EQ(FromHandle(s_)->writer.modified(), 1);
+    EXPECT_EQ(FromHandle(s_)->working_copy.modified(), 1);
     EXPECT_EQ(dir_.List().size(), 2u);  // the phone book and its working copy
     EXPECT_EQ(TL_closeDataBase(s_, 1), 0);
     EXPECT_EQ(ReadFileOrDie(path_), c.image);

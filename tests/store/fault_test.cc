@@ -106,8 +106,8 @@ TEST_F(FaultTest, CreateThatCannotLayOutTheFileFails) {
 // The switch to the working copy is reached directly: the writers that call it live elsewhere.
 class SwitchTest : public FaultTest {
  protected:
-  short Switch(TL_FaxUtl* s) { return FromHandle(s)->writer.SwitchToWorkingCopy(); }
-  uint16_t Modified(TL_FaxUtl* s) { return FromHandle(s)->writer.modified(); }
+  short Switch(TL_FaxUtl* s) { return FromHandle(s)->working_copy.Switch(); }
+  uint16_t Modified(TL_FaxUtl* s) { return FromHandle(s)->working_copy.modified(); }
   std::vector<std::string> OnlyBook() const { return {"book.tel"}; }
 };
 

@@ -38,13 +38,7 @@ class ExitAtWriteEnv final : public ForwardingEnv {
   int exit_at_ = 0;
 };
 
-TL_Kojin Entry(const char* name) {
-  TL_Kojin e;
-  memset(&e, 0, sizeof(e));
-  strcpy(e.Name, name);
-  strcpy(e.FaxNumber, "0123");
-  return e;
-}
+TL_Kojin Entry(const char* name) { return Kojin(name, "", "0123"); }
 
 bool AddEntries(TL_FaxUtl* s, const char* prefix, int count) {
   for (int i = 0; i < count; ++i) {

@@ -19,11 +19,7 @@ namespace {
 constexpr uint32_t kRecordArea = 160112;
 
 TL_Kojin Entry(const std::string& name, const std::string& fax) {
-  TL_Kojin e;
-  memset(&e, 0, sizeof(e));
-  strcpy(e.Name, name.c_str());
-  strcpy(e.Furigana, "\x82\xA0");  // a hiragana reading
-  strcpy(e.FaxNumber, fax.c_str());
+  TL_Kojin e = Kojin(name, "\x82\xA0", fax);  // a hiragana reading
   strcpy(e.EMail, (name + "@example.org").c_str());
   strcpy(e.SpeedDial, "7");
   strcpy(e.FCode, "fc");
@@ -269,7 +265,7 @@ TEST_F(SaveTest, EachFailingOperationOfTheSaveLosesNothing) {
       EXPECT_EQ(status, -1);
       EXPECT_EQ(ErrorOf(s), (Pair{40, 30}));
       EXPECT_EQ(ReadFileOrDie(path_), base_);
-      EXPECT_EQ(FromHandle(s)->writer.modified(), 1);
+      EXPECT_EQ(FromHandle(s)->working_copy.modified(), 1);
       EXPECT_EQ(dir_.List().size(), 2u);  // the phone book and the working copy
       EXPECT_EQ(Take(s, 4, 2), changed);
       ASSERT_EQ(TL_closeDataBase(s, 0), 0);

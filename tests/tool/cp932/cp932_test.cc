@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/cp932.h"
+#include "tools/cp932.h"
 
 namespace telbook {
 namespace {

@@ -1,7 +1,8 @@
 // The classification table: hiragana (lead byte 0x82), katakana (lead byte 0x83) and
 // half-width katakana (single bytes) by row, and the prolonged sound mark.
-#include "browse/reading_class.h"
+#include "records/reading_class.h"
 
+#include "records/cp932_bytes.h"
 #include "records/record_text.h"
 
 namespace telbook {
@@ -41,49 +42,31 @@ uint8_t Lookup(const Range (&table)[N], uint8_t byte) {
   for (const Range& r : table) {
     if (byte >= r.first && byte <= r.last) return r.reading_class;
   }
-  return tab::kOtherClass;
+  return reading_class::kOther;
 }
-
-bool IsLeadByte(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
 }  // namespace
 
 uint8_t ClassifyReading(std::string_view text) {
-  if (text.empty()) return tab::kOtherClass;
+  if (text.empty()) return reading_class::kOther;
   uint8_t first = static_cast<uint8_t>(text[0]);
-  if (!IsLeadByte(first)) return Lookup(kHalfWidth, first);
-  if (text.size() < 2) return tab::kOtherClass;
+  if (!IsCodePageLeadByte(first)) return Lookup(kHalfWidth, first);
+  if (text.size() < 2) return reading_class::kOther;
   uint8_t second = static_cast<uint8_t>(text[1]);
   switch (first) {
     case kSymbolLead:
-      return second == kProlongedMark ? tab::kClassWa : tab::kOtherClass;
+      return second == kProlongedMark ? reading_class::kWa : reading_class::kOther;
     case kHiraganaLead:
       return Lookup(kHiragana, second);
     case kKatakanaLead:
       return Lookup(kKatakana, second);
     default:
-      return tab::kOtherClass;
+      return reading_class::kOther;
   }
 }
 
 uint8_t ClassifyField(const char* field, size_t capacity) {
   return ClassifyReading(FieldText(field, capacity));
-}
-
-bool DecodeTabCode(uint8_t code, uint8_t* mask, uint8_t* value) {
-  uint8_t low = code & tab::kClassMask;
-  uint8_t high = static_cast<uint8_t>(code >> tab::kFavouriteShift);
-  if (high > tab::kMaxFavourite) return false;
-  if (low == 0) {
-    if (high == 0) return false;
-    *mask = tab::kFavouriteMask;
-    *value = static_cast<uint8_t>(high << tab::kFavouriteShift);
-    return true;
-  }
-  if (low > tab::kOtherClass) return false;
-  *mask = tab::kClassMask;
-  *value = low;
-  return true;
 }
 
 }  // namespace telbook

@@ -1,7 +1,7 @@
 // Code page 932 <-> UTF-8 for the command-line tool: the library keeps code page 932 text, the
-// terminal speaks UTF-8. One implementation per platform; the library itself does not use it.
-#ifndef TELBOOK_PLATFORM_CP932_H_
-#define TELBOOK_PLATFORM_CP932_H_
+// terminal speaks UTF-8. One implementation per platform.
+#ifndef TELBOOK_TOOLS_CP932_H_
+#define TELBOOK_TOOLS_CP932_H_
 
 #include <string>
 
@@ -14,14 +14,18 @@ namespace cp932 {
 // code page 932 keeps a look-alike (the wave dash U+301C for U+FF5E, and the like) are accepted.
 bool FromUtf8(const std::string& utf8, std::string* out, std::string* bad);
 
-// Converts code page 932 text to UTF-8. Never fails: a byte that begins no character of the code
-// page (a lone lead byte at the end of a text, an unassigned code) becomes U+FFFD.
-std::string ToUtf8(const std::string& text);
-
 // Strict form of ToUtf8: false when any byte had to be replaced.
 bool ToUtf8Strict(const std::string& text, std::string* out);
+
+// Converts code page 932 text to UTF-8. Never fails: a byte that begins no character of the code
+// page (a lone lead byte at the end of a text, an unassigned code) becomes U+FFFD.
+inline std::string ToUtf8(const std::string& text) {
+  std::string out;
+  ToUtf8Strict(text, &out);
+  return out;
+}
 
 }  // namespace cp932
 }  // namespace telbook
 
-#endif  // TELBOOK_PLATFORM_CP932_H_
+#endif  // TELBOOK_TOOLS_CP932_H_

@@ -1,30 +1,27 @@
 // The record conversion: a stored record decoded and encoded again in the current format,
-// with or without the repair of its texts; and the phone book subset writer.
-#ifndef TELBOOK_EXPORT_RECORD_CONVERTER_H_
-#define TELBOOK_EXPORT_RECORD_CONVERTER_H_
+// with or without the repair of its texts, and the save's hook that runs it on every record.
+#ifndef TELBOOK_RECORDS_RECORD_CONVERTER_H_
+#define TELBOOK_RECORDS_RECORD_CONVERTER_H_
 
 #include <cstddef>
 #include <cstdint>
 
 #include "interface/telbook.h"
+#include "store/book_file_writer.h"
 #include "store/format.h"
 
 namespace telbook {
 
-class FileStore;
-
-class RecordConverter {
+class RecordConverter final {
  public:
   // Buffers handed to the conversions hold at least the longest record of their kind.
   static constexpr size_t kKojinBufferSize = format::kMaxPersonalRecordSize;
   static constexpr size_t kGroupBufferSize = format::kMaxGroupRecordSize;
 
-  // The conversion keeps no state and touches no file; it is built with the session's store like
-  // every component.
-  explicit RecordConverter(FileStore* /*store*/) {}
+  // The conversion keeps no state and touches no file.
+  RecordConverter() = default;
   RecordConverter(const RecordConverter&) = delete;
   RecordConverter& operator=(const RecordConverter&) = delete;
-  virtual ~RecordConverter() = default;
 
   // The first `length` bytes of buffer hold a stored personal entry record (the caller checked
   // its kind); decoding never looks past them, whatever they hold. Re-encodes it in place as the
@@ -37,7 +34,7 @@ class RecordConverter {
   // A member count beyond the places the record holds, or beyond 9999, is cut to what is there.
   uint32_t ConvertGroup(uint8_t* buffer, size_t capacity, uint32_t length, bool repair) const;
 
-  // The record repair's two rules, exposed for the text export and for tests.
+  // The record repair's two rules, exposed for the tool's estimate of a save and for tests.
   // Drops the last byte of a zero-terminated text that ends in a lead byte left without trail.
   static void DropDanglingLead(char* text, size_t capacity);
   // An Affiliation of exactly 80 bytes whose byte 39 is a lead byte is cut to 79 bytes, then to
@@ -50,6 +47,22 @@ class RecordConverter {
   static void RepairGroup(TL_Group* entry);
 };
 
+// What a save does to each record on its way into the saved file: every used slot is kept, and
+// its record converted with the repair of its texts, its tab code unchanged.
+class SaveConversion final : public BookFileWriter::RecordHook {
+ public:
+  SaveConversion() = default;
+  SaveConversion(const SaveConversion&) = delete;
+  SaveConversion& operator=(const SaveConversion&) = delete;
+
+  bool Keeps(BookFileWriter::Table table, uint32_t n) override;
+  uint32_t Convert(BookFileWriter::Table table, uint8_t* record, size_t capacity, uint32_t length,
+                   uint8_t* tab) override;
+
+ private:
+  RecordConverter converter_;
+};
+
 }  // namespace telbook
 
-#endif  // TELBOOK_EXPORT_RECORD_CONVERTER_H_
+#endif  // TELBOOK_RECORDS_RECORD_CONVERTER_H_

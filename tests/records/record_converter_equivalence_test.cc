@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "export/record_converter.h"
 #include "records/group_codec.h"
 #include "records/kojin_codec.h"
+#include "records/record_converter.h"
 #include "records/record_text.h"
 #include "test_util.h"
 
@@ -421,7 +421,7 @@ bool ConvertsAsTheReference(const RecordConverter& converter, const Bytes& recor
 
 TEST(RecordConverterEquivalenceTest, PersonalRecordsConvertAsThroughTheHostStructure) {
   RecordMaker maker(20261208);
-  RecordConverter converter(nullptr);
+  RecordConverter converter;
   int repaired_differently = 0;
   for (int i = 0; i < 60000; ++i) {
     Bytes record = maker.Kojin();
@@ -449,7 +449,7 @@ TEST(RecordConverterEquivalenceTest, PersonalRecordsConvertAsThroughTheHostStruc
 // a single place convert as the reference does.
 TEST(RecordConverterEquivalenceTest, WrittenRecordsConvertAsThroughTheHostStructure) {
   RecordMaker maker(8122026);
-  RecordConverter converter(nullptr);
+  RecordConverter converter;
   int unchanged = 0;
   int changed = 0;
   for (int i = 0; i < 40000; ++i) {
@@ -471,7 +471,7 @@ TEST(RecordConverterEquivalenceTest, WrittenRecordsConvertAsThroughTheHostStruct
 
 TEST(RecordConverterEquivalenceTest, GroupRecordsConvertAsThroughTheHostStructure) {
   RecordMaker maker(7);
-  RecordConverter converter(nullptr);
+  RecordConverter converter;
   for (int i = 0; i < 5000; ++i) {
     Bytes record = maker.Group();
     uint32_t length = static_cast<uint32_t>(record.size());

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/cp932.h"
+#include "tools/cp932.h"
 
 namespace telbook {
 namespace cp932 {
@@ -161,12 +161,6 @@ bool ToUtf8Strict(const std::string& text, std::string* out) {
   }
   *out = Utf8(wide.data(), wide.size());
   return exact;
-}
-
-std::string ToUtf8(const std::string& text) {
-  std::string out;
-  ToUtf8Strict(text, &out);
-  return out;
 }
 
 }  // namespace cp932

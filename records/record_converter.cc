@@ -1,14 +1,14 @@
 // Stored records converted to the current layout in the caller's buffer, as decoding and encoding
-// them again would. The compaction runs it with the repair of its texts, the subset export without.
-#include "export/record_converter.h"
+// them again would. The save runs it with the repair of its texts, the subset export without.
+#include "records/record_converter.h"
 
 #include <cstring>
 #include <string_view>
 
+#include "records/cp932_bytes.h"
 #include "records/group_codec.h"
 #include "records/kojin_codec.h"
 #include "records/record_text.h"
-#include "settings/text_util.h"
 #include "store/coding.h"
 
 namespace telbook {
@@ -32,8 +32,8 @@ constexpr ByteClasses MakeByteClasses() {
   ByteClasses classes{};
   for (int c = 0; c < 256; ++c) {
     uint8_t byte = static_cast<uint8_t>(c);
-    classes.of[c] = static_cast<uint8_t>((TextUtil::IsLeadByte(byte) ? kLead : 0) |
-                                         (TextUtil::IsTrailByte(byte) ? kTrail : 0));
+    classes.of[c] =
+        static_cast<uint8_t>((IsLeadByte(byte) ? kLead : 0) | (IsTrailByte(byte) ? kTrail : 0));
   }
   return classes;
 }
@@ -173,11 +173,11 @@ size_t RecordConverter::WithoutDanglingLead(const uint8_t* text, size_t length) 
 }
 
 size_t RecordConverter::AffiliationLength(const uint8_t* text, size_t length) {
-  if (length != kAffiliationCutLength || !TextUtil::IsLeadByte(text[kAffiliationLeadAt])) {
+  if (length != kAffiliationCutLength || !IsLeadByte(text[kAffiliationLeadAt])) {
     return length;
   }
-  return TextUtil::IsLeadByte(text[kAffiliationCutLength - 2]) ? kAffiliationCutLength - 2
-                                                               : kAffiliationCutLength - 1;
+  return IsLeadByte(text[kAffiliationCutLength - 2]) ? kAffiliationCutLength - 2
+                                                     : kAffiliationCutLength - 1;
 }
 
 void RecordConverter::DropDanglingLead(char* text, size_t capacity) {
@@ -304,6 +304,15 @@ uint32_t RecordConverter::ConvertGroup(uint8_t* buffer, size_t capacity, uint32_
   EncodeU16(buffer + group::kMemberCountOffset, static_cast<uint16_t>(members));
   EncodeU16(buffer + group::kExtraPlacesOffset, 0);
   return EncodeGroupTexts(entry, buffer, position);
+}
+
+bool SaveConversion::Keeps(BookFileWriter::Table, uint32_t) { return true; }
+
+uint32_t SaveConversion::Convert(BookFileWriter::Table table, uint8_t* record, size_t capacity,
+                                 uint32_t length, uint8_t*) {
+  return table == BookFileWriter::kPersonal
+             ? converter_.ConvertKojin(record, capacity, length, /*repair=*/true)
+             : converter_.ConvertGroup(record, capacity, length, /*repair=*/true);
 }
 
 }  // namespace telbook

@@ -1,10 +1,11 @@
 // Decimal parsing and radix conversion of the text conversion utility.
 // Both are total: no input reads past its terminator or writes past the 18-byte output.
-#include "settings/text_util.h"
+#include "records/text_util.h"
 
 namespace telbook {
+namespace text_util {
 
-uint32_t TextUtil::ParseDecimal(const char* text) {
+uint32_t ParseDecimal(const char* text) {
   if (text == nullptr) return 0;
   uint32_t value = 0;
   for (const char* p = text; *p != '\0'; ++p) {
@@ -14,7 +15,7 @@ uint32_t TextUtil::ParseDecimal(const char* text) {
   return value;
 }
 
-bool TextUtil::ToText(int32_t value, char* out, int radix) {
+bool ToText(int32_t value, char* out, int radix) {
   if (out == nullptr || radix < 2 || radix > 16) return false;
   static const char kDigits[] = "0123456789ABCDEF";
   char scratch[kMaxDigits];
@@ -31,4 +32,5 @@ bool TextUtil::ToText(int32_t value, char* out, int radix) {
   return true;
 }
 
+}  // namespace text_util
 }  // namespace telbook

@@ -1,5 +1,5 @@
 // The record conversion of stored personal entry and group records, with and without repair.
-#include "export/record_converter.h"
+#include "records/record_converter.h"
 
 #include <gtest/gtest.h>
 
@@ -39,13 +39,24 @@ Bytes OldKojinRecord(const std::vector<std::string>& main) {
   return r;
 }
 
+// The numbers OldKojinRecord stores, as the host structure holds them.
+void SetOldRecordNumbers(TL_Kojin* entry) {
+  entry->HostWord1 = 0x1234;
+  entry->HostWord2 = 0x5678;
+  entry->LineType = 2;
+  entry->CommMode = 3;
+  entry->HostByte1 = 4;
+  entry->HostByte2 = 5;
+  entry->RelayOutput = 6;
+}
+
 struct Converted {
   Bytes buffer;
   uint32_t length = 0;
 };
 
 Converted RunKojin(const Bytes& record, bool repair) {
-  RecordConverter converter(nullptr);
+  RecordConverter converter;
   Converted out;
   out.buffer.assign(RecordConverter::kKojinBufferSize, 0xEE);
   memcpy(out.buffer.data(), record.data(), record.size());
@@ -65,19 +76,9 @@ TEST(RecordConverterTest, OldPersonalRecordComesOutInTheWritersLayout) {
   Converted c = RunKojin(OldKojinRecord({"Name\tA", "yomi", "Org", "0123"}), false);
   ASSERT_GT(c.length, 57u);
   // Exactly what the writer's encoder makes of the decoded entry.
-  TL_Kojin entry;
-  memset(&entry, 0, sizeof(entry));
-  strcpy(entry.Name, "Name A");
-  strcpy(entry.Furigana, "yomi");
+  TL_Kojin entry = Kojin("Name A", "yomi", "0123");
   strcpy(entry.Affiliation, "Org");
-  strcpy(entry.FaxNumber, "0123");
-  entry.HostWord1 = 0x1234;
-  entry.HostWord2 = 0x5678;
-  entry.LineType = 2;
-  entry.CommMode = 3;
-  entry.HostByte1 = 4;
-  entry.HostByte2 = 5;
-  entry.RelayOutput = 6;
+  SetOldRecordNumbers(&entry);
   Bytes expected(RecordConverter::kKojinBufferSize, 0);
   uint32_t expected_length = EncodeKojin(entry, expected.data(), expected.size());
   EXPECT_EQ(c.length, expected_length);
@@ -125,7 +126,7 @@ TEST(RecordConverterTest, DamagedPersonalRecordsStayInsideTheirLength) {
   EXPECT_EQ(MainText(tiny, 0), "");
   // Too small a buffer: refused, nothing touched.
   Bytes small(100, 0x11);
-  EXPECT_EQ(RecordConverter(nullptr).ConvertKojin(small.data(), small.size(), 50, false), 0u);
+  EXPECT_EQ(RecordConverter().ConvertKojin(small.data(), small.size(), 50, false), 0u);
   EXPECT_EQ(small, Bytes(100, 0x11));
 }
 
@@ -241,13 +242,7 @@ TEST(RecordConverterTest, EveryByteValueAtEveryPlaceOfAWordAsTheWriterEncodesIt)
         char* field = kojin::MainField(&entry, n, &capacity);
         put(field, capacity, main[n]);
       }
-      entry.HostWord1 = 0x1234;
-      entry.HostWord2 = 0x5678;
-      entry.LineType = 2;
-      entry.CommMode = 3;
-      entry.HostByte1 = 4;
-      entry.HostByte2 = 5;
-      entry.RelayOutput = 6;
+      SetOldRecordNumbers(&entry);
       for (bool repair : {false, true}) {
         TL_Kojin expected_entry = entry;
         if (repair) RecordConverter::RepairKojin(&expected_entry);
@@ -274,8 +269,8 @@ Converted RunGroup(const Bytes& record, bool repair, size_t length = SIZE_MAX) {
   out.buffer.assign(RecordConverter::kGroupBufferSize, 0xEE);
   memcpy(out.buffer.data(), record.data(), record.size());
   if (length == SIZE_MAX) length = record.size();
-  out.length = RecordConverter(nullptr).ConvertGroup(out.buffer.data(), out.buffer.size(),
-                                                     static_cast<uint32_t>(length), repair);
+  out.length = RecordConverter().ConvertGroup(out.buffer.data(), out.buffer.size(),
+                                              static_cast<uint32_t>(length), repair);
   return out;
 }
 
@@ -329,8 +324,8 @@ TEST(RecordConverterTest, GroupBufferIsZeroAfterTheNewRecord) {
   r.resize(11);  // the reserved word at 10 is cut in half
   Bytes buffer(RecordConverter::kGroupBufferSize + 64, 0xEE);
   memcpy(buffer.data(), r.data(), r.size());
-  uint32_t length = RecordConverter(nullptr).ConvertGroup(buffer.data(), buffer.size(),
-                                                          static_cast<uint32_t>(r.size()), false);
+  uint32_t length = RecordConverter().ConvertGroup(buffer.data(), buffer.size(),
+                                                   static_cast<uint32_t>(r.size()), false);
   ASSERT_EQ(length, 16u + 2);
   EXPECT_EQ(buffer[10], 0x0D);
   EXPECT_EQ(buffer[11], 0);

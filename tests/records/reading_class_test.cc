@@ -1,10 +1,12 @@
 // The reading classification table row by row, the characters named for the other rows, and
-// the decoding of tab codes.
-#include "browse/reading_class.h"
+// the tab codes writers make of a class and a favourite.
+#include "records/reading_class.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "store/format.h"
 
 namespace telbook {
 namespace {
@@ -86,26 +88,9 @@ TEST(ReadingClassTest, FieldStopsAtItsCapacity) {
   EXPECT_EQ(ClassifyField(field, sizeof(field)), 1);
   char empty[4] = {};
   EXPECT_EQ(ClassifyField(empty, sizeof(empty)), 11);
-  EXPECT_EQ(tab::TabCode(3, 3), 0x33);
-  EXPECT_EQ(tab::TabCode(11, 0), 0x0B);
-  EXPECT_EQ(tab::TabCode(2, 0x12), 0x22);  // only the low four bits of the favourite
-}
-
-TEST(TabCodeTest, AcceptedAndRefusedCodes) {
-  uint8_t mask = 0, value = 0;
-  for (int code = 0; code < 256; ++code) {
-    int low = code & 0x0F, high = code >> 4;
-    bool expected = high <= 5 && (low == 0 ? high != 0 : low <= 11);
-    EXPECT_EQ(DecodeTabCode(static_cast<uint8_t>(code), &mask, &value), expected) << code;
-    if (!expected) continue;
-    if (low == 0) {
-      EXPECT_EQ(mask, 0xF0);
-      EXPECT_EQ(value, code);
-    } else {
-      EXPECT_EQ(mask, 0x0F);
-      EXPECT_EQ(value, low);
-    }
-  }
+  EXPECT_EQ(format::TabCode(3, 3), 0x33);
+  EXPECT_EQ(format::TabCode(11, 0), 0x0B);
+  EXPECT_EQ(format::TabCode(2, 0x12), 0x22);  // only the low four bits of the favourite
 }
 
 }  // namespace
