@@ -637,6 +637,12 @@ class PosixEnv final : public Env {
 
   FileHandle CreateTempFile(const char* dir, const char* prefix, TempKind kind, char* name,
                             FileError* error) override {
+    // Whatever kind is made, its name, if it needs one, must fit.
+    if (!temp_name::Format(dir, prefix, 0, name)) {
+      name[0] = '\0';
+      Fail(error, FileError::kTooLong);
+      return nullptr;
+    }
     name[0] = '\0';
     if (kind != TempKind::kNamed) {
       int fd = CreateUnnamedFile(dir, kind == TempKind::kLinkable);

@@ -430,6 +430,12 @@ class Win32Env final : public Env {
   // the system does for a killed process too; a linkable one is a named file.
   FileHandle CreateTempFile(const char* dir, const char* prefix, TempKind kind, char* name,
                             FileError* error) override {
+    // Whatever kind is made, its name, if it needs one, must fit.
+    if (!temp_name::Format(dir, prefix, 0, name)) {
+      name[0] = '\0';
+      Fail(error, FileError::kTooLong);
+      return nullptr;
+    }
     DWORD access = GENERIC_READ | GENERIC_WRITE;
     DWORD flags = FILE_ATTRIBUTE_NORMAL;
     if (kind == TempKind::kScratch) {
