@@ -31,11 +31,16 @@ namespace telbook {
 // call and each read or write is one pread or pwrite at it. A stream (a FIFO, a device, a
 // socket) has no position: it is written in order.
 struct PlatformFile {
+  PlatformFile(int descriptor, bool write_access, bool is_stream)
+      : fd(descriptor), stream(is_stream), writable(write_access) {}
+
   int fd;
-  off_t position;
+  off_t position = 0;
   bool stream;
   bool writable;
-  bool writers_locked;
+  bool writers_locked = false;
+  // The prefix of the name an unnamed linkable file gets on its way into place.
+  char link_prefix[16] = {};
 };
 
 namespace {
@@ -395,7 +400,7 @@ class PosixEnv final : public Env {
       return nullptr;
     }
     *error = OpenError::kNone;
-    return new PlatformFile{fd, 0, false, mode != OpenMode::kRead, false};
+    return new PlatformFile(fd, mode != OpenMode::kRead, false);
   }
 
   bool Seek(FileHandle file, uint32_t offset, SeekMode mode, uint32_t* new_position) override {
@@ -644,11 +649,13 @@ class PosixEnv final : public Env {
       return nullptr;
     }
     name[0] = '\0';
-    if (kind != TempKind::kNamed) {
+    if (kind != TempKind::kNamed && strlen(prefix) < sizeof(PlatformFile::link_prefix)) {
       int fd = CreateUnnamedFile(dir, kind == TempKind::kLinkable);
       if (fd >= 0) {
         Succeed(error);
-        return new PlatformFile{fd, 0, false, true, false};
+        FileHandle file = new PlatformFile(fd, true, false);
+        strcpy(file->link_prefix, prefix);
+        return file;
       }
       if (!NoUnnamedFiles(errno)) {
         FailErrno(error);
@@ -660,7 +667,7 @@ class PosixEnv final : public Env {
       name[0] = '\0';
       return nullptr;
     }
-    return new PlatformFile{fd, 0, false, true, false};
+    return new PlatformFile(fd, true, false);
   }
 
   bool LinkIntoPlace(FileHandle file, const char* name, const char* to, FileError* error) override {
@@ -680,7 +687,7 @@ class PosixEnv final : public Env {
     for (int attempt = 0; attempt < temp_name::kAttempts && !have_link; ++attempt) {
       uint32_t unique = 0;
       if (!temp_name::Next(&unique)) return Fail(error, FileError::kOther);
-      if (!temp_name::Format(dir, kLinkPrefix, unique, linked)) {
+      if (!temp_name::Format(dir, file->link_prefix, unique, linked)) {
         return Fail(error, FileError::kTooLong);
       }
       if (linkat(AT_FDCWD, proc, AT_FDCWD, linked, AT_SYMLINK_FOLLOW) == 0) {
@@ -692,9 +699,9 @@ class PosixEnv final : public Env {
     if (!have_link) {
       int e = errno;
       if (e != ENOENT && e != EPERM && e != EOPNOTSUPP) return FailErrno(error);
-      int copy = CreateNamedFile(dir, kLinkPrefix, linked, error);
+      int copy = CreateNamedFile(dir, file->link_prefix, linked, error);
       if (copy < 0) return false;
-      PlatformFile copied{copy, 0, false, true, false};
+      PlatformFile copied(copy, true, false);
       bool ok = CopyContents(file, &copied, error);
       if (ok && fsync(copy) != 0) ok = FailErrno(error);
       close(copy);
@@ -723,16 +730,15 @@ class PosixEnv final : public Env {
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) ok = FailErrno(error);
       if (n <= 0) break;
-      bool written;
+      int write_error = 0;
       if (to->stream) {
         PipeSignalGuard guard;
-        written = posix_io::WriteAll(to->fd, chunk, static_cast<size_t>(n));
-        if (!written && errno == 0) errno = EIO;
-      } else {
-        written = WriteAllAt(to->fd, chunk, static_cast<size_t>(n), at);
+        if (!posix_io::WriteAll(to->fd, chunk, static_cast<size_t>(n))) write_error = errno;
+      } else if (!WriteAllAt(to->fd, chunk, static_cast<size_t>(n), at)) {
+        write_error = errno;
       }
-      if (!written) {
-        ok = FailErrno(error);
+      if (write_error != 0) {
+        ok = Fail(error, ErrorFromErrno(write_error));
         break;
       }
       at += n;
@@ -782,7 +788,7 @@ class PosixEnv final : public Env {
       return nullptr;
     }
     Succeed(error);
-    return new PlatformFile{fd, 0, !regular, true, false};
+    return new PlatformFile(fd, true, !regular);
   }
 
   bool ListDirectory(const char* dir, const char* prefix, const char* suffix, NameVisitor visit,
@@ -871,10 +877,6 @@ class PosixEnv final : public Env {
   void CloseKey(KeyHandle key) override { posix_registry::CloseKey(key); }
 
  private:
-  // Temporary names of files linked into place carry the library's prefix, so that a check of
-  // leftovers finds one left by a crash between the link and the rename.
-  static constexpr char kLinkPrefix[] = "tel";
-
   // Opens the regular file at path, not through a symbolic link; -1 with *error otherwise.
   static int OpenRegularNoFollow(const char* path, int access, FileError* error) {
     int fd = open(path, access | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);

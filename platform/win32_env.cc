@@ -27,10 +27,13 @@ namespace telbook {
 
 // A stream is a console, a device or a pipe: written in order, with nothing to flush.
 struct PlatformFile {
+  PlatformFile(HANDLE h, bool write_access, bool is_stream)
+      : handle(h), stream(is_stream), writable(write_access) {}
+
   HANDLE handle;
   bool stream;
   bool writable;
-  bool writers_locked;
+  bool writers_locked = false;
 };
 
 struct PlatformKey {
@@ -224,7 +227,7 @@ class Win32Env final : public Env {
       return nullptr;
     }
     *error = OpenError::kNone;
-    return new PlatformFile{handle, false, mode != OpenMode::kRead, false};
+    return new PlatformFile(handle, mode != OpenMode::kRead, false);
   }
 
   // Positions past 4 GiB cannot be expressed in the file format and count as failures.
@@ -445,7 +448,7 @@ class Win32Env final : public Env {
     HANDLE handle = CreateNamedFile(dir, prefix, access, flags, name, error);
     if (handle == INVALID_HANDLE_VALUE || kind == TempKind::kScratch) name[0] = '\0';
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
-    return new PlatformFile{handle, false, true, false};
+    return new PlatformFile(handle, true, false);
   }
 
   bool LinkIntoPlace(FileHandle, const char* name, const char* to, FileError* error) override {
@@ -486,7 +489,7 @@ class Win32Env final : public Env {
       return nullptr;
     }
     Succeed(error);
-    return new PlatformFile{handle, GetFileType(handle) != FILE_TYPE_DISK, true, false};
+    return new PlatformFile(handle, true, GetFileType(handle) != FILE_TYPE_DISK);
   }
 
   bool ListDirectory(const char* dir, const char* prefix, const char* suffix, NameVisitor visit,
