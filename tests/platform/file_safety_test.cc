@@ -83,9 +83,9 @@ class FileSafetyTest : public ::testing::Test {
   }
 
   // A linkable temporary file beside the files of the test, holding data and flushed.
-  FileHandle NewFileHolding(const Bytes& data, char* name) {
+  FileHandle NewFileHolding(const Bytes& data, char* name, TempKind kind = TempKind::kLinkable) {
     FileError error = FileError::kOther;
-    FileHandle file = env_->CreateTempFile(Dir().c_str(), "tel", TempKind::kLinkable, name, &error);
+    FileHandle file = env_->CreateTempFile(Dir().c_str(), "tel", kind, name, &error);
     EXPECT_NE(file, nullptr);
     EXPECT_EQ(error, FileError::kNone);
     if (file == nullptr) return nullptr;
@@ -304,37 +304,41 @@ TEST_F(FileSafetyTest, TemporaryFileFailuresNameTheirCause) {
 // library, another session) goes on reading it; nothing else is left in the directory.
 TEST_F(FileSafetyTest, LinkIntoPlaceReplacesAFileOthersHoldOpen) {
   const std::string book = dir_.File("book.tel");
-  const Bytes old_bytes = Pattern(5000, 2);
-  const Bytes new_bytes = Pattern(90000, 3);
-  WriteFile(book, old_bytes);
-  FileHandle reader = Open(book, OpenMode::kRead);
-  ASSERT_NE(reader, nullptr);
+  // A named file stands for one made where the file system has no unnamed ones.
+  for (TempKind kind : {TempKind::kLinkable, TempKind::kNamed}) {
+    SCOPED_TRACE(static_cast<int>(kind));
+    const Bytes old_bytes = Pattern(5000, 2);
+    const Bytes new_bytes = Pattern(90000, 3);
+    WriteFile(book, old_bytes);
+    FileHandle reader = Open(book, OpenMode::kRead);
+    ASSERT_NE(reader, nullptr);
 
-  char name[kMaxPath];
-  FileHandle file = NewFileHolding(new_bytes, name);
-  ASSERT_NE(file, nullptr);
-  FileError error = FileError::kOther;
-  ASSERT_TRUE(env_->LinkIntoPlace(file, name, book.c_str(), &error));
-  EXPECT_EQ(error, FileError::kNone);
-  ASSERT_TRUE(env_->Close(file));
-  EXPECT_EQ(ReadFileOrDie(book), new_bytes);
+    char name[kMaxPath];
+    FileHandle file = NewFileHolding(new_bytes, name, kind);
+    ASSERT_NE(file, nullptr);
+    FileError error = FileError::kOther;
+    ASSERT_TRUE(env_->LinkIntoPlace(file, name, book.c_str(), &error));
+    EXPECT_EQ(error, FileError::kNone);
+    ASSERT_TRUE(env_->Close(file));
+    EXPECT_EQ(ReadFileOrDie(book), new_bytes);
 
-  Bytes seen(old_bytes.size());
-  uint32_t count = 0;
-  ASSERT_TRUE(env_->Read(reader, seen.data(), static_cast<uint32_t>(seen.size()), &count));
-  EXPECT_EQ(seen, old_bytes);
-  env_->Close(reader);
-  EXPECT_EQ(dir_.List(), std::vector<std::string>{"book.tel"});
+    Bytes seen(old_bytes.size());
+    uint32_t count = 0;
+    ASSERT_TRUE(env_->Read(reader, seen.data(), static_cast<uint32_t>(seen.size()), &count));
+    EXPECT_EQ(seen, old_bytes);
+    env_->Close(reader);
+    EXPECT_EQ(dir_.List(), std::vector<std::string>{"book.tel"});
 
-  // A place that cannot be reached keeps nothing of the attempt.
-  file = NewFileHolding(new_bytes, name);
-  ASSERT_NE(file, nullptr);
-  const std::string unreachable = dir_.File("missing") + "/book.tel";
-  EXPECT_FALSE(env_->LinkIntoPlace(file, name, unreachable.c_str(), &error));
-  EXPECT_NE(error, FileError::kNone);
-  env_->Close(file);
-  if (name[0] != '\0') env_->DeleteFile(name);
-  EXPECT_EQ(dir_.List(), std::vector<std::string>{"book.tel"});
+    // A place that cannot be reached keeps nothing of the attempt.
+    file = NewFileHolding(new_bytes, name, kind);
+    ASSERT_NE(file, nullptr);
+    const std::string unreachable = dir_.File("missing") + "/book.tel";
+    EXPECT_FALSE(env_->LinkIntoPlace(file, name, unreachable.c_str(), &error));
+    EXPECT_NE(error, FileError::kNone);
+    env_->Close(file);
+    if (name[0] != '\0') env_->DeleteFile(name);
+    EXPECT_EQ(dir_.List(), std::vector<std::string>{"book.tel"});
+  }
 }
 
 // Writing in place: the bytes of the new file over those of the old one, cut to the new length,
