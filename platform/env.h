@@ -157,12 +157,13 @@ class Env {
   // failure: kind kMissing (with symlink set for the link). `writable` tells whether this process
   // may change the file: for a directory, whether it may make files in it; for anything else
   // whether it may write it, where a file without any write permission bit counts as read-only
-  // even to the superuser (POSIX) and a file with the read-only attribute is read-only (Windows).
+  // even to the superuser (POSIX) and a file with the read-only attribute is read-only (Windows;
+  // there a directory counts as writable, its access rules showing only when a file is made).
   virtual bool Inspect(const char* path, FileInfo* info, FileError* error) = 0;
   // Follows the symbolic links at the end of path and writes the path of the file they lead to
   // into out[kMaxPath], which may not exist (a dangling link leads to its target's name); a
   // path that is no link is copied as it is. A relative link is resolved against its own
-  // directory. On Windows the answer is the file's full path.
+  // directory. On Windows a link is answered with its target's full path.
   virtual bool ResolveLink(const char* path, char* out, FileError* error) = 0;
   // Gives file the permissions of the file at `like` and, where this process may set them, its
   // owner and group (each kept apart: a group the user belongs to is kept when the owner cannot
@@ -174,17 +175,19 @@ class Env {
   // time may hold, between processes and between handles of one process; tried, never waited
   // for. The handle must have write access (kUpdate, kCreate, a temporary file or
   // OpenToWriteInto). Trying again through the handle that holds it answers kLocked. Closing the
-  // handle, or the end of its process, lets the lock go.
+  // handle, or the end of its process, lets the lock go. On Windows the same byte is locked with
+  // LockFileEx; lying far past any data, it never stands in the way of a read or a write.
   virtual LockResult TryLockWriters(FileHandle file, FileError* error) = 0;
   virtual bool UnlockWriters(FileHandle file) = 0;
 
   // Creates a new temporary file in dir, open for reading and writing and held as kCreate holds
-  // a file (others may read it), named with prefix, random characters from the system's random
-  // source and ".tmp". A name that is taken (by anything: a file, a link, a directory) is never
-  // used; another is tried. Where the file has a name, its path goes into name[kMaxPath]; name
-  // is empty for a file without one, or one that goes away with its handle. On failure nothing
-  // is left and the error tells a missing directory (kNotFound), a non-directory (kNotADirectory)
-  // and a directory this process may not write (kAccessDenied, kReadOnlyVolume) apart.
+  // a file (others may read it, or delete it), named with prefix, random characters from the
+  // system's random source and ".tmp". A name that is taken (by anything: a file, a link, a
+  // directory) is never used; another is tried. Where the file has a name, its path goes into
+  // name[kMaxPath]; name is empty for a file without one, or one that goes away with its handle. On
+  // failure nothing is left and the error tells a missing directory (kNotFound), a non-directory
+  // (kNotADirectory) and a directory this process may not write (kAccessDenied, kReadOnlyVolume)
+  // apart.
   virtual FileHandle CreateTempFile(const char* dir, const char* prefix, TempKind kind, char* name,
                                     FileError* error) = 0;
   // Puts a complete temporary file of kind kLinkable, whose path CreateTempFile gave in name
@@ -213,9 +216,9 @@ class Env {
   // suffix, in no particular order.
   virtual bool ListDirectory(const char* dir, const char* prefix, const char* suffix,
                              NameVisitor visit, void* context, FileError* error) = 0;
-  // Whether a live handle, of this process or another, holds the regular file at path through
-  // the library's sharing rules (POSIX: any lock of the sharing protocol's range; Windows: an
-  // open that does not share everything). A symbolic link is not followed: kUnsupported.
+  // Whether a live handle, of this process or another, holds the regular file at path (POSIX:
+  // any lock of the sharing protocol's range, which every open of the library takes; Windows:
+  // any open). A symbolic link is not followed: kUnsupported.
   virtual bool IsHeld(const char* path, bool* held, FileError* error) = 0;
   // Deletes the regular file at path unless a live handle holds it (as IsHeld), in one step with
   // that check, so that nothing opened meanwhile loses its file; *removed tells which.
