@@ -9,6 +9,7 @@ void FaultEnv::Reset() {
   armed_at_ = 0;
   sticky_ = false;
   fired_ = false;
+  fault_error_ = FileError::kOther;
 }
 
 void FaultEnv::FailAt(FaultKind kind, int nth) {
@@ -112,6 +113,86 @@ bool FaultEnv::QueryValue(KeyHandle key, const char* name, void* buffer, uint32_
 bool FaultEnv::SetValue(KeyHandle key, const char* name, const void* data, uint32_t length) {
   if (Trip(FaultKind::kRegistry)) return false;
   return ForwardingEnv::SetValue(key, name, data, length);
+}
+
+bool FaultEnv::IdentityOf(FileHandle file, FileIdentity* identity, FileError* error) {
+  if (Trip(FaultKind::kInspect)) return Fault(error);
+  return ForwardingEnv::IdentityOf(file, identity, error);
+}
+
+bool FaultEnv::Inspect(const char* path, FileInfo* info, FileError* error) {
+  if (Trip(FaultKind::kInspect)) return Fault(error);
+  return ForwardingEnv::Inspect(path, info, error);
+}
+
+bool FaultEnv::ResolveLink(const char* path, char* out, FileError* error) {
+  if (Trip(FaultKind::kInspect)) return Fault(error);
+  return ForwardingEnv::ResolveLink(path, out, error);
+}
+
+bool FaultEnv::KeepAttributes(FileHandle file, const char* like, FileError* error) {
+  if (Trip(FaultKind::kAttributes)) return Fault(error);
+  return ForwardingEnv::KeepAttributes(file, like, error);
+}
+
+LockResult FaultEnv::TryLockWriters(FileHandle file, FileError* error) {
+  if (Trip(FaultKind::kLock)) {
+    Fault(error);
+    return LockResult::kFailed;
+  }
+  return ForwardingEnv::TryLockWriters(file, error);
+}
+
+bool FaultEnv::UnlockWriters(FileHandle file) {
+  if (Trip(FaultKind::kLock)) return false;
+  return ForwardingEnv::UnlockWriters(file);
+}
+
+FileHandle FaultEnv::CreateTempFile(const char* dir, const char* prefix, TempKind kind, char* name,
+                                    FileError* error) {
+  if (Trip(FaultKind::kTempName)) {
+    name[0] = '\0';
+    Fault(error);
+    return nullptr;
+  }
+  return ForwardingEnv::CreateTempFile(dir, prefix, kind, name, error);
+}
+
+bool FaultEnv::LinkIntoPlace(FileHandle file, const char* name, const char* to, FileError* error) {
+  if (Trip(FaultKind::kReplace)) return Fault(error);
+  return ForwardingEnv::LinkIntoPlace(file, name, to, error);
+}
+
+bool FaultEnv::CopyContents(FileHandle from, FileHandle to, FileError* error) {
+  if (Trip(FaultKind::kCopy)) return Fault(error);
+  return ForwardingEnv::CopyContents(from, to, error);
+}
+
+FileHandle FaultEnv::OpenToWriteInto(const char* path, FileError* error) {
+  if (Trip(FaultKind::kOpen)) {
+    Fault(error);
+    return nullptr;
+  }
+  return ForwardingEnv::OpenToWriteInto(path, error);
+}
+
+bool FaultEnv::ListDirectory(const char* dir, const char* prefix, const char* suffix,
+                             NameVisitor visit, void* context, FileError* error) {
+  if (Trip(FaultKind::kInspect)) return Fault(error);
+  return ForwardingEnv::ListDirectory(dir, prefix, suffix, visit, context, error);
+}
+
+bool FaultEnv::IsHeld(const char* path, bool* held, FileError* error) {
+  if (Trip(FaultKind::kInspect)) return Fault(error);
+  return ForwardingEnv::IsHeld(path, held, error);
+}
+
+bool FaultEnv::RemoveIfUnheld(const char* path, bool* removed, FileError* error) {
+  if (Trip(FaultKind::kDelete)) {
+    *removed = false;
+    return Fault(error);
+  }
+  return ForwardingEnv::RemoveIfUnheld(path, removed, error);
 }
 
 }  // namespace telbook

@@ -1,5 +1,6 @@
-// The Windows Env where it differs from POSIX: the read-only attribute, global memory blocks and
-// the registry below HKEY_CURRENT_USER (pointed at a key of the test's own).
+// The Windows Env where it differs from POSIX: the read-only attribute, working copies deleted on
+// close, replacing a book another program holds, devices, global memory blocks and the registry
+// below HKEY_CURRENT_USER (pointed at a key of the test's own).
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/env.h"
 #include "test_util.h"
@@ -66,6 +68,77 @@ TEST_F(Win32FileTest, DirectoryDoesNotOpenAsAFile) {
   EXPECT_EQ(env_->OpenFile(dir_.path().c_str(), OpenMode::kRead, &error), nullptr);
   EXPECT_EQ(error, OpenError::kOther);
   EXPECT_EQ(env_->OpenFile(dir_.File("no\\such.tel").c_str(), OpenMode::kCreate, &error), nullptr);
+}
+
+// The working copy is the system's to delete: it goes when its handle closes, and a killed
+// process's handles close too. While it lives, a clean-up sees it held.
+TEST_F(Win32FileTest, ScratchFileIsDeletedOnClose) {
+  char name[kMaxPath];
+  const std::string dir = dir_.path() + "\\";
+  FileHandle file = env_->CreateTempFile(dir.c_str(), "tel", TempKind::kScratch, name, nullptr);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(name[0], '\0');
+  std::vector<std::string> listed = dir_.List();
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0].compare(0, 3, "tel"), 0);
+  bool held = false;
+  ASSERT_TRUE(env_->IsHeld(dir_.File(listed[0]).c_str(), &held, nullptr));
+  EXPECT_TRUE(held);
+  uint32_t count = 0;
+  ASSERT_TRUE(env_->Write(file, "abc", 3, &count));
+  EXPECT_TRUE(env_->Close(file));
+  EXPECT_EQ(dir_.List(), std::vector<std::string>{});
+}
+
+// Another program holding the book without delete sharing keeps it from being replaced; the new
+// bytes then go over the old ones through an open that shares what it holds.
+TEST_F(Win32FileTest, BookHeldWithoutDeleteSharingIsWrittenInPlace) {
+  const std::string book = dir_.File("book.tel");
+  WriteFile(book, Bytes{1, 1, 1, 1, 1});
+  HANDLE other = CreateFileA(book.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(other, INVALID_HANDLE_VALUE);
+
+  char name[kMaxPath];
+  const std::string dir = dir_.path() + "\\";
+  FileHandle fresh = env_->CreateTempFile(dir.c_str(), "tel", TempKind::kLinkable, name, nullptr);
+  ASSERT_NE(fresh, nullptr);
+  ASSERT_NE(name[0], '\0');
+  uint32_t count = 0;
+  ASSERT_TRUE(env_->Write(fresh, "\x02\x02\x02", 3, &count));
+  ASSERT_TRUE(env_->Sync(fresh));
+  FileError error = FileError::kNone;
+  EXPECT_FALSE(env_->LinkIntoPlace(fresh, name, book.c_str(), &error));
+  EXPECT_TRUE(error == FileError::kSharingViolation || error == FileError::kAccessDenied);
+  EXPECT_EQ(ReadFileOrDie(book), (Bytes{1, 1, 1, 1, 1}));
+
+  FileHandle into = env_->OpenToWriteInto(book.c_str(), &error);
+  ASSERT_NE(into, nullptr);
+  EXPECT_TRUE(env_->CopyContents(fresh, into, &error));
+  EXPECT_TRUE(env_->Sync(into));
+  EXPECT_TRUE(env_->Close(into));
+  env_->Close(fresh);
+  EXPECT_TRUE(env_->DeleteFile(name));
+  CloseHandle(other);
+  EXPECT_EQ(ReadFileOrDie(book), (Bytes{2, 2, 2}));
+}
+
+TEST_F(Win32FileTest, DevicesAreWrittenIntoAndNeverReplaced) {
+  FileInfo info;
+  ASSERT_TRUE(env_->Inspect("NUL", &info, nullptr));
+  EXPECT_EQ(info.kind, FileKind::kCharDevice);
+  char name[kMaxPath];
+  const std::string dir = dir_.path() + "\\";
+  FileHandle from = env_->CreateTempFile(dir.c_str(), "tel", TempKind::kScratch, name, nullptr);
+  ASSERT_NE(from, nullptr);
+  uint32_t count = 0;
+  ASSERT_TRUE(env_->Write(from, "abc", 3, &count));
+  FileHandle to = env_->OpenToWriteInto("NUL", nullptr);
+  ASSERT_NE(to, nullptr);
+  EXPECT_TRUE(env_->CopyContents(from, to, nullptr));
+  EXPECT_TRUE(env_->Sync(to));
+  env_->Close(to);
+  env_->Close(from);
 }
 
 TEST_F(Win32FileTest, MemoryBlocksAreLockedGlobalMemory) {
