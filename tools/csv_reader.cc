@@ -28,8 +28,8 @@ enum class Role {
   kMemo,
   kGroups,
   kTypedPhone,  // "Phone 1 - Value": a fax when its type column says so
-  kPhoneType,
-  kIgnore,  // named by the map as not wanted
+  kPhoneType,   // the type of a typed value: read with it, never alone
+  kIgnore,      // named by the map as not wanted
 };
 
 // Field names of --map.
@@ -203,9 +203,8 @@ Role KnownRole(const std::string& h) {
   if (StartsWith(h, "phone") && EndsWith(h, "type")) return Role::kPhoneType;
   if (StartsWith(h, "email") || StartsWith(h, "eメール") || StartsWith(h, "メール") ||
       StartsWith(h, "電子メール") || StartsWith(h, "携帯メール")) {
-    if (EndsWith(h, "type") || EndsWith(h, "label") || EndsWith(h, "displayname")) {
-      return Role::kNone;
-    }
+    if (EndsWith(h, "type") || EndsWith(h, "label")) return Role::kPhoneType;
+    if (EndsWith(h, "displayname")) return Role::kNone;
     return Role::kEmail;
   }
   if (Has(h, "fax") || Has(h, "ファックス") || Has(h, "ファクス")) return Role::kFax;
