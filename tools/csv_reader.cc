@@ -301,6 +301,7 @@ bool SplitCsv(const std::string& text, std::vector<std::vector<std::string>>* re
               std::vector<int>* lines, FileProblem* problem) {
   records->clear();
   lines->clear();
+  *problem = FileProblem();
   size_t first_end = text.find_first_of("\r\n");
   std::string header = text.substr(0, first_end);
   char separator =
@@ -372,6 +373,7 @@ bool ReadCsvContacts(const std::string& utf8, const std::vector<ColumnMapping>& 
                      FileProblem* problem) {
   out->clear();
   unused->clear();
+  *problem = FileProblem();
   std::vector<std::vector<std::string>> records;
   std::vector<int> lines;
   if (!SplitCsv(utf8, &records, &lines, problem)) return false;

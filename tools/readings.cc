@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #if TELBOOK_HAVE_MECAB
 #include <mecab.h>
@@ -280,44 +281,28 @@ bool ReadingDeriver::available() const { return impl_->tagger != nullptr; }
 
 namespace {
 
-bool IsBlankAt(const std::string& s, size_t i, size_t* width) {
-  if (s[i] == ' ' || s[i] == '\t') {
-    *width = 1;
+// Appends the katakana reading of one word of the dictionary; false when it has none and is
+// written in kanji.
+bool ReadNode(const mecab_node_t* node, std::string* out) {
+  std::string surface(node->surface, node->length);
+  // IPA features: part of speech (four fields), conjugation (two), base form, reading, sound.
+  std::vector<std::string> features;
+  const char* f = node->feature;
+  while (f != nullptr) {
+    const char* comma = strchr(f, ',');
+    features.emplace_back(f, comma == nullptr ? strlen(f) : static_cast<size_t>(comma - f));
+    f = comma == nullptr ? nullptr : comma + 1;
+  }
+  if (node->stat == MECAB_NOR_NODE && features.size() > 7 && features[7] != "*") {
+    *out += features[7];
     return true;
   }
-  if (s.compare(i, 3, "\xE3\x80\x80") == 0) {
-    *width = 3;
-    return true;
+  for (size_t i = 0; i < surface.size();) {
+    uint32_t cp = 0;
+    i += Decode(surface, i, &cp);
+    if (IsKanji(cp)) return false;
   }
-  return false;
-}
-
-// The reading of one word (no blanks) in katakana; false when a part in kanji has none.
-bool ReadWord(mecab_t* tagger, const std::string& word, std::string* out) {
-  const mecab_node_t* node = mecab_sparse_tonode2(tagger, word.data(), word.size());
-  if (node == nullptr) return false;
-  for (; node != nullptr; node = node->next) {
-    if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE) continue;
-    std::string surface(node->surface, node->length);
-    // IPA features: part of speech (four fields), conjugation (two), base form, reading, sound.
-    std::vector<std::string> features;
-    const char* f = node->feature;
-    while (f != nullptr) {
-      const char* comma = strchr(f, ',');
-      features.emplace_back(f, comma == nullptr ? strlen(f) : static_cast<size_t>(comma - f));
-      f = comma == nullptr ? nullptr : comma + 1;
-    }
-    if (node->stat == MECAB_NOR_NODE && features.size() > 7 && features[7] != "*") {
-      *out += features[7];
-      continue;
-    }
-    for (size_t i = 0; i < surface.size();) {
-      uint32_t cp = 0;
-      i += Decode(surface, i, &cp);
-      if (IsKanji(cp)) return false;
-    }
-    *out += ToKanaForm(surface, KanaForm::kKatakana);
-  }
+  *out += ToKanaForm(surface, KanaForm::kKatakana);
   return true;
 }
 
@@ -326,19 +311,15 @@ bool ReadWord(mecab_t* tagger, const std::string& word, std::string* out) {
 bool ReadingDeriver::Derive(const std::string& utf8, std::string* katakana) const {
   katakana->clear();
   if (impl_->tagger == nullptr) return false;
-  std::string word;
-  for (size_t i = 0; i <= utf8.size();) {
-    size_t width = 0;
-    bool end = i == utf8.size();
-    if (end || IsBlankAt(utf8, i, &width)) {
-      if (!word.empty() && !ReadWord(impl_->tagger, word, katakana)) return false;
-      word.clear();
-      if (end) break;
-      katakana->append(utf8, i, width);
-      i += width;
-    } else {
-      word += utf8[i++];
-    }
+  // The whole name at once: a given name reads best beside its family name.
+  const mecab_node_t* node = mecab_sparse_tonode2(impl_->tagger, utf8.data(), utf8.size());
+  if (node == nullptr) return false;
+  for (; node != nullptr; node = node->next) {
+    if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE) continue;
+    // The blanks the dictionary skipped before the word are kept as they are.
+    size_t blanks = node->rlength > node->length ? node->rlength - node->length : 0;
+    katakana->append(node->surface - blanks, blanks);
+    if (!ReadNode(node, katakana)) return false;
   }
   return true;
 }

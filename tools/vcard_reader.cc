@@ -425,6 +425,7 @@ bool LooksLikeVcard(const std::string& utf8) {
 bool ReadVcards(const std::string& utf8, Encoding file_encoding, std::vector<Contact>* out,
                 FileProblem* problem) {
   out->clear();
+  *problem = FileProblem();
   std::vector<Line> lines = Unfold(utf8);
   std::unique_ptr<CardBuilder> card;
   int card_line = 0;
