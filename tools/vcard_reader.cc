@@ -26,6 +26,14 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b + 1);
 }
 
+// The start of a line for a message, cut at a character boundary.
+std::string Excerpt(const std::string& utf8) {
+  size_t n = 40;
+  if (utf8.size() <= n) return utf8;
+  while (n > 0 && (static_cast<unsigned char>(utf8[n]) & 0xC0) == 0x80) --n;
+  return utf8.substr(0, n) + "...";
+}
+
 struct Line {
   int number = 0;
   std::string text;
@@ -435,8 +443,8 @@ bool ReadVcards(const std::string& utf8, Encoding file_encoding, std::vector<Con
     if (!card) {
       if (!IsBeginVcard(line.text)) {
         problem->line = line.number;
-        problem->reason = "\"" + line.text.substr(0, 40) +
-                          "\" stands outside a card; a vCard begins with BEGIN:VCARD";
+        problem->reason =
+            "\"" + Excerpt(line.text) + "\" stands outside a card; a vCard begins with BEGIN:VCARD";
         return false;
       }
       card.reset(new CardBuilder(line.number));
@@ -459,7 +467,7 @@ bool ReadVcards(const std::string& utf8, Encoding file_encoding, std::vector<Con
     if (nested > 0) continue;
     Property p;
     if (!ParseProperty(line.text, &p)) {
-      card->Fault(line.number, "\"" + line.text.substr(0, 40) + "\" is no property (no colon)");
+      card->Fault(line.number, "\"" + Excerpt(line.text) + "\" is no property (no colon)");
       continue;
     }
     card->Take(p, line.number, file_encoding);
