@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <map>
 
+#include "tools/text.h"
+
 namespace telbook {
 namespace tool {
 namespace {
@@ -54,13 +56,6 @@ const std::map<std::string, Role>& FieldNames() {
       {"ignore", Role::kIgnore},
   };
   return kNames;
-}
-
-std::string Trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return std::string();
-  size_t e = s.find_last_not_of(" \t");
-  return s.substr(b, e - b + 1);
 }
 
 // A header as it is compared: full-width ASCII narrowed, ASCII lowered, blanks and the
@@ -220,7 +215,8 @@ std::vector<std::string> Values(const std::string& cell) {
   size_t at = 0;
   while (true) {
     size_t sep = cell.find(":::", at);
-    std::string v = Trim(cell.substr(at, sep == std::string::npos ? std::string::npos : sep - at));
+    std::string v =
+        TrimBlanks(cell.substr(at, sep == std::string::npos ? std::string::npos : sep - at));
     if (!v.empty()) values.push_back(v);
     if (sep == std::string::npos) break;
     at = sep + 3;
@@ -239,7 +235,7 @@ std::vector<std::string> Categories(const std::string& cell) {
     while (true) {
       size_t sep = cell.find(separator, at);
       parts.push_back(
-          Trim(cell.substr(at, sep == std::string::npos ? std::string::npos : sep - at)));
+          TrimBlanks(cell.substr(at, sep == std::string::npos ? std::string::npos : sep - at)));
       if (sep == std::string::npos) break;
       at = sep + 1;
     }
@@ -262,7 +258,7 @@ std::string Lines(const std::string& s) {
       out += s[i];
     }
   }
-  return Trim(out);
+  return TrimBlanks(out);
 }
 
 }  // namespace
@@ -278,7 +274,7 @@ bool ParseColumnMap(const std::string& text, std::vector<ColumnMapping>* out, st
   while (at <= text.size()) {
     size_t comma = text.find(',', at);
     std::string item =
-        Trim(text.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
+        TrimBlanks(text.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
     at = comma == std::string::npos ? text.size() + 1 : comma + 1;
     if (item.empty()) continue;
     size_t eq = item.rfind('=');
@@ -286,7 +282,7 @@ bool ParseColumnMap(const std::string& text, std::vector<ColumnMapping>* out, st
       *why = "--map: \"" + item + "\" is not HEADER=FIELD";
       return false;
     }
-    ColumnMapping m{Trim(item.substr(0, eq)), Trim(item.substr(eq + 1))};
+    ColumnMapping m{TrimBlanks(item.substr(0, eq)), TrimBlanks(item.substr(eq + 1))};
     for (char& c : m.field) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
     if (FieldNames().count(m.field) == 0) {
       *why = "--map: \"" + m.field + "\" is no field; the fields are " + ColumnFieldNames();
@@ -359,7 +355,7 @@ bool SplitCsv(const std::string& text, std::vector<std::vector<std::string>>* re
         end_of_record = true;
       }
     }
-    bool blank = fields.size() == 1 && Trim(fields[0]).empty();
+    bool blank = fields.size() == 1 && TrimBlanks(fields[0]).empty();
     if (!blank) {
       records->push_back(fields);
       lines->push_back(record_line);
@@ -384,7 +380,7 @@ bool ReadCsvContacts(const std::string& utf8, const std::vector<ColumnMapping>& 
   for (const ColumnMapping& m : map) {
     bool found = false;
     for (size_t c = 0; c < header.size(); ++c) {
-      if (Trim(header[c]) == m.header || Normalise(header[c]) == Normalise(m.header)) {
+      if (TrimBlanks(header[c]) == m.header || Normalise(header[c]) == Normalise(m.header)) {
         roles[c] = FieldNames().at(m.field);
         found = true;
       }
@@ -403,7 +399,7 @@ bool ReadCsvContacts(const std::string& utf8, const std::vector<ColumnMapping>& 
     Role r = roles[c];
     named = named || r == Role::kName || r == Role::kFamily || r == Role::kGiven ||
             r == Role::kOrganization;
-    if (r == Role::kNone && !Trim(header[c]).empty()) unused->push_back(header[c]);
+    if (r == Role::kNone && !TrimBlanks(header[c]).empty()) unused->push_back(header[c]);
     if (r != Role::kTypedPhone) continue;
     std::string want = Normalise(header[c]);
     want = want.substr(0, want.size() - 5) + "type";
@@ -421,7 +417,7 @@ bool ReadCsvContacts(const std::string& utf8, const std::vector<ColumnMapping>& 
   for (size_t r = 1; r < records.size(); ++r) {
     const std::vector<std::string>& row = records[r];
     for (size_t c = header.size(); c < row.size(); ++c) {
-      if (!Trim(row[c]).empty()) {
+      if (!TrimBlanks(row[c]).empty()) {
         problem->line = lines[r];
         problem->reason = "the row has " + std::to_string(row.size()) + " fields, more than the " +
                           std::to_string(header.size()) + " columns of the header row";

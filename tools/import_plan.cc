@@ -26,26 +26,6 @@ std::string Join(const std::string& a, const std::string& b) {
   return a + " " + b;
 }
 
-std::string WithoutBlanks(const std::string& s) {
-  std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == ' ' || s[i] == '\t') continue;
-    if (s.compare(i, 3, "\xE3\x80\x80") == 0) {
-      i += 2;
-      continue;
-    }
-    out += s[i];
-  }
-  return out;
-}
-
-// Length of the UTF-8 character at s[i] (1 for a stray byte).
-size_t Utf8Length(const std::string& s, size_t i) {
-  uint8_t b = static_cast<uint8_t>(s[i]);
-  size_t n = b < 0xC0 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-  return i + n > s.size() ? 1 : n;
-}
-
 // The name a card is filed under: the source's formatted name, except that a Japanese name
 // written given-first (or not at all) is put family first.
 std::string ComposeName(const Contact& c) {
@@ -129,7 +109,8 @@ class Fitter {
     }
     out->clear();
     for (size_t i = 0; i < utf8.size();) {
-      size_t n = Utf8Length(utf8, i);
+      uint32_t cp = 0;
+      size_t n = NextUtf8(utf8, i, &cp);
       std::string one;
       if (cp932::FromUtf8(utf8.substr(i, n), &one, &bad)) {
         *out += one;

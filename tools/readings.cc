@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "tools/text.h"
+
 #if TELBOOK_HAVE_MECAB
 #include <mecab.h>
 #include <sys/stat.h>
@@ -15,33 +17,6 @@
 namespace telbook {
 namespace tool {
 namespace {
-
-// Decodes the UTF-8 character at s[i]; returns its length (1 for a stray byte).
-size_t Decode(const std::string& s, size_t i, uint32_t* cp) {
-  uint8_t b = static_cast<uint8_t>(s[i]);
-  size_t n = b < 0x80             ? 1
-             : (b & 0xE0) == 0xC0 ? 2
-             : (b & 0xF0) == 0xE0 ? 3
-             : (b & 0xF8) == 0xF0 ? 4
-                                  : 1;
-  if (i + n > s.size()) n = 1;
-  *cp = n == 1 ? b : b & (0x7F >> n);
-  for (size_t k = 1; k < n; ++k) *cp = (*cp << 6) | (static_cast<uint8_t>(s[i + k]) & 0x3F);
-  return n;
-}
-
-void Append(uint32_t cp, std::string* out) {
-  if (cp < 0x80) {
-    *out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    *out += static_cast<char>(0xC0 | (cp >> 6));
-    *out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    *out += static_cast<char>(0xE0 | (cp >> 12));
-    *out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    *out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 bool IsHiragana(uint32_t cp) { return cp >= 0x3041 && cp <= 0x309F; }
 bool IsKatakana(uint32_t cp) { return cp >= 0x30A1 && cp <= 0x30FA; }
@@ -132,30 +107,6 @@ const char* const kLegalForms[] = {
     "(ﾕ)",
 };
 
-std::string TrimBlanks(const std::string& s) {
-  size_t b = 0;
-  size_t e = s.size();
-  while (true) {
-    if (b < e && (s[b] == ' ' || s[b] == '\t')) {
-      ++b;
-    } else if (e - b >= 3 && s.compare(b, 3, "\xE3\x80\x80") == 0) {
-      b += 3;
-    } else {
-      break;
-    }
-  }
-  while (true) {
-    if (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) {
-      --e;
-    } else if (e - b >= 3 && s.compare(e - 3, 3, "\xE3\x80\x80") == 0) {
-      e -= 3;
-    } else {
-      break;
-    }
-  }
-  return s.substr(b, e - b);
-}
-
 }  // namespace
 
 const char* KanaFormName(KanaForm form) {
@@ -175,7 +126,7 @@ KanaForm MostUsedKanaForm(const std::vector<std::string>& readings) {
   for (const std::string& r : readings) {
     for (size_t i = 0; i < r.size();) {
       uint32_t cp = 0;
-      i += Decode(r, i, &cp);
+      i += NextUtf8(r, i, &cp);
       if (IsHiragana(cp)) {
         ++counts[0];
       } else if (IsKatakana(cp)) {
@@ -197,20 +148,20 @@ std::string ToKanaForm(const std::string& utf8, KanaForm form) {
   std::string out;
   for (size_t i = 0; i < utf8.size();) {
     uint32_t cp = 0;
-    size_t n = Decode(utf8, i, &cp);
+    size_t n = NextUtf8(utf8, i, &cp);
     if (form == KanaForm::kHiragana && cp >= 0x30A1 && cp <= 0x30F3) {
-      Append(cp - 0x60, &out);
+      AppendUtf8(cp - 0x60, &out);
     } else if (form == KanaForm::kHiragana && (cp == 0x30FD || cp == 0x30FE)) {
-      Append(cp - 0x60, &out);
+      AppendUtf8(cp - 0x60, &out);
     } else if (form != KanaForm::kHiragana && cp >= 0x3041 && cp <= 0x3093) {
       cp += 0x60;
       if (form == KanaForm::kHalfWidth) {
         out += kHalfWidth[cp - 0x30A1];
       } else {
-        Append(cp, &out);
+        AppendUtf8(cp, &out);
       }
     } else if (form != KanaForm::kHiragana && (cp == 0x309D || cp == 0x309E)) {
-      Append(cp + 0x60, &out);
+      AppendUtf8(cp + 0x60, &out);
     } else if (form == KanaForm::kHalfWidth && cp >= 0x30A1 && cp <= 0x30F6) {
       out += kHalfWidth[cp - 0x30A1];
     } else if (form == KanaForm::kHalfWidth && cp == 0x30FC) {
@@ -228,7 +179,7 @@ std::string ToKanaForm(const std::string& utf8, KanaForm form) {
 bool HasJapaneseScript(const std::string& utf8) {
   for (size_t i = 0; i < utf8.size();) {
     uint32_t cp = 0;
-    i += Decode(utf8, i, &cp);
+    i += NextUtf8(utf8, i, &cp);
     if (IsHiragana(cp) || IsKatakana(cp) || cp == 0x30FC || IsHalfWidthKana(cp) || IsKanji(cp)) {
       return true;
     }
@@ -299,7 +250,7 @@ bool ReadNode(const mecab_node_t* node, std::string* out) {
   }
   for (size_t i = 0; i < surface.size();) {
     uint32_t cp = 0;
-    i += Decode(surface, i, &cp);
+    i += NextUtf8(surface, i, &cp);
     if (IsKanji(cp)) return false;
   }
   *out += ToKanaForm(surface, KanaForm::kKatakana);

@@ -10,6 +10,8 @@
 #include <set>
 #include <utility>
 
+#include "tools/text.h"
+
 namespace telbook {
 namespace tool {
 namespace {
@@ -17,13 +19,6 @@ namespace {
 std::string Upper(std::string s) {
   for (char& c : s) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
   return s;
-}
-
-std::string Trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return std::string();
-  size_t e = s.find_last_not_of(" \t");
-  return s.substr(b, e - b + 1);
 }
 
 // The start of a line for a message, cut at a character boundary.
@@ -133,16 +128,16 @@ bool ParseProperty(const std::string& text, Property* p) {
   }
   if (colon == std::string::npos) return false;
   std::vector<std::string> head = SplitOutsideQuotes(text.substr(0, colon), ';');
-  std::string name = Upper(Trim(head[0]));
+  std::string name = Upper(TrimBlanks(head[0]));
   size_t dot = name.rfind('.');
   p->name = dot == std::string::npos ? name : name.substr(dot + 1);
   if (p->name.empty()) return false;
   for (size_t i = 1; i < head.size(); ++i) {
-    std::string param = Trim(head[i]);
+    std::string param = TrimBlanks(head[i]);
     if (param.empty()) continue;
     size_t eq = param.find('=');
-    std::string key = Upper(Trim(param.substr(0, eq)));
-    std::string value = eq == std::string::npos ? std::string() : Trim(param.substr(eq + 1));
+    std::string key = Upper(TrimBlanks(param.substr(0, eq)));
+    std::string value = eq == std::string::npos ? std::string() : TrimBlanks(param.substr(eq + 1));
     if (eq == std::string::npos) {
       // Version 2.1 names a parameter's value alone: "TEL;FAX;WORK", "N;QUOTED-PRINTABLE".
       static const std::set<std::string> kEncodings = {"QUOTED-PRINTABLE", "BASE64", "8BIT",
@@ -152,7 +147,7 @@ bool ParseProperty(const std::string& text, Property* p) {
     }
     if (key == "TYPE") {
       for (const std::string& t : SplitOutsideQuotes(Unquote(value), ',')) {
-        p->types.insert(Upper(Trim(Unquote(t))));
+        p->types.insert(Upper(TrimBlanks(Unquote(t))));
       }
     }
     p->params.emplace_back(key, value);
@@ -279,25 +274,12 @@ std::vector<std::string> Unescape(const std::string& s, char separator) {
       parts.back() += c;
     }
   }
-  for (std::string& part : parts) part = Trim(part);
+  for (std::string& part : parts) part = TrimBlanks(part);
   return parts;
 }
 
 std::string Part(const std::vector<std::string>& parts, size_t i) {
   return i < parts.size() ? parts[i] : std::string();
-}
-
-std::string WithoutSpaces(const std::string& s) {
-  std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == ' ' || s[i] == '\t') continue;
-    if (s.compare(i, 3, "\xE3\x80\x80") == 0) {  // U+3000
-      i += 2;
-      continue;
-    }
-    out += s[i];
-  }
-  return out;
 }
 
 // What one card said, before it becomes a Contact.
@@ -354,7 +336,7 @@ class CardBuilder {
     } else if (p.name == "TEL") {
       std::string number = Unescape(value, 0)[0];
       if (Upper(number.substr(0, 4)) == "TEL:") number = number.substr(4);
-      number = Trim(number.substr(0, number.find(';')));
+      number = TrimBlanks(number.substr(0, number.find(';')));
       if (number.empty()) return;
       if (p.types.count("FAX") != 0) {
         contact_.faxes.push_back(number);
@@ -389,7 +371,7 @@ class CardBuilder {
     for (const auto& [family, given] : parts) {
       if (family.empty() && given.empty()) continue;
       // A whole reading that says the same keeps the spacing the parts lost.
-      if (!sort_string_.empty() && WithoutSpaces(sort_string_) == WithoutSpaces(family + given)) {
+      if (!sort_string_.empty() && WithoutBlanks(sort_string_) == WithoutBlanks(family + given)) {
         contact_.reading = sort_string_;
       } else {
         contact_.family_reading = family;
@@ -413,12 +395,12 @@ class CardBuilder {
 
 bool IsBeginVcard(const std::string& text) {
   Property p;
-  return ParseProperty(text, &p) && p.name == "BEGIN" && Upper(Trim(p.value)) == "VCARD";
+  return ParseProperty(text, &p) && p.name == "BEGIN" && Upper(TrimBlanks(p.value)) == "VCARD";
 }
 
 bool IsEndVcard(const std::string& text) {
   Property p;
-  return ParseProperty(text, &p) && p.name == "END" && Upper(Trim(p.value)) == "VCARD";
+  return ParseProperty(text, &p) && p.name == "END" && Upper(TrimBlanks(p.value)) == "VCARD";
 }
 
 }  // namespace
@@ -439,7 +421,7 @@ bool ReadVcards(const std::string& utf8, Encoding file_encoding, std::vector<Con
   int card_line = 0;
   int nested = 0;  // cards inside a card (an AGENT of version 2.1) are skipped
   for (const Line& line : lines) {
-    if (Trim(line.text).empty()) continue;
+    if (TrimBlanks(line.text).empty()) continue;
     if (!card) {
       if (!IsBeginVcard(line.text)) {
         problem->line = line.number;
