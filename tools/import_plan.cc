@@ -8,6 +8,7 @@
 #include <set>
 
 #include "platform/cp932.h"
+#include "tools/records.h"
 #include "tools/text.h"
 #include "tools/tool_error.h"
 #include "tools/vcard_reader.h"
@@ -15,10 +16,6 @@
 namespace telbook {
 namespace tool {
 namespace {
-
-constexpr int kLastEntry = 9999;
-constexpr int kFirstGroupNumber = 16385;
-constexpr int kLastGroupNumber = 21384;
 
 std::string Join(const std::string& a, const std::string& b) {
   if (a.empty()) return b;
@@ -471,7 +468,7 @@ class Planner {
   }
 
   void Number(const std::set<int>& used) {
-    std::vector<int> free = FreeNumbers(used, 1, kLastEntry);
+    std::vector<int> free = FreeNumbers(used, kFirstPersonal, kLastPersonal);
     plan_.free_entries = static_cast<int>(free.size());
     size_t next = 0;
     size_t adding = plan_.Count(CardFate::kAdd);
@@ -486,7 +483,7 @@ class Planner {
     }
     std::set<int> used_groups;
     for (const BookState::Group& g : book_.groups) used_groups.insert(g.number);
-    std::vector<int> free_groups = FreeNumbers(used_groups, kFirstGroupNumber, kLastGroupNumber);
+    std::vector<int> free_groups = FreeNumbers(used_groups, kFirstGroup, kLastNewGroup);
     size_t next_group = 0;
     size_t new_groups = 0;
     for (PlannedGroup& g : plan_.groups) {
