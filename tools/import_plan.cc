@@ -48,7 +48,8 @@ class Fitter {
  public:
   Fitter(const ImportOptions& options, PlannedCard* card) : options_(options), card_(card) {}
 
-  // False when the card is refused; *cut_refused is set when --strict refuses a cut.
+  // False when the card is refused. A text cut under --strict is still cut, and
+  // strict_refusal() says why the plan must not be applied.
   bool Put(std::string utf8, const char* label, char* field, size_t capacity, bool cuttable,
            bool memo = false) {
     std::string text;
