@@ -86,6 +86,11 @@ TEST(ImportVcard, FaultsOfACardAndOfTheFile) {
   EXPECT_EQ(problem.line, 1);
   EXPECT_FALSE(ReadVcards("\r\nFN:a\r\n", Encoding::kUtf8, &cards, &problem));
   EXPECT_EQ(problem.line, 2);
+  // An agent's card escaped into one value (version 3.0) nests nothing.
+  ASSERT_TRUE(ReadVcards("BEGIN:VCARD\nAGENT:BEGIN:VCARD\\nFN:x\\nEND:VCARD\nFN:y\nEND:VCARD\n",
+                         Encoding::kUtf8, &cards, &problem));
+  ASSERT_EQ(cards.size(), 1u);
+  EXPECT_EQ(cards[0].name, "y");
   EXPECT_TRUE(LooksLikeVcard("\r\n begin:vcard\r\n"));
   EXPECT_FALSE(LooksLikeVcard("Name,BEGIN:VCARD\r\n"));
 }
