@@ -1,9 +1,11 @@
 // Writes seed corpora for the fuzz targets through the library's own interface: phone books of
 // a few shapes (empty, entries, groups, favourites, a version-1 file) into book/, and their text
-// exports into import/.
+// exports and the tool's contacts samples into import/, each behind the import's options byte.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -130,6 +132,19 @@ int main(int argc, char** argv) {
     if (o == nullptr) return 1;
     fwrite(v1.data(), 1, v1.size(), o);
     fclose(o);
+    ++made;
+  }
+  // The import target reads its options from the first byte: 0 recognises the format.
+  for (const fs::directory_entry& e : fs::directory_iterator(text_out)) {
+    std::ifstream in(e.path(), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    std::ofstream(e.path(), std::ios::binary | std::ios::trunc) << '\0' << bytes;
+  }
+  for (const fs::directory_entry& e : fs::directory_iterator(TELBOOK_CONTACTS_DIR)) {
+    std::ifstream in(e.path(), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ofstream(text_out / e.path().filename(), std::ios::binary) << '\0' << bytes;
     ++made;
   }
   printf("make_seeds: %d seeds in %s\n", made, out.string().c_str());

@@ -1,10 +1,14 @@
-// `telbook import`: adds the entries and groups of a text export to a phone book, the members of
-// each group taken over under the record numbers its entries got. Saved at once; on any error the
-// phone book stays as it was.
+// `telbook import`: adds the cards of a vCard or CSV contacts file, or the entries and groups of
+// a text export, to a phone book. The whole file is read and planned before the book is
+// written; the plan is printed (alone with --dry-run), then applied and saved at once. On any
+// error the phone book stays as it was.
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -14,8 +18,10 @@
 
 #include "tools/book.h"
 #include "tools/commands.h"
-#include "tools/import_text.h"
+#include "tools/import_plan.h"
 #include "tools/records.h"
+#include "tools/system.h"
+#include "tools/text.h"
 #include "tools/tool_error.h"
 
 namespace telbook {
@@ -23,6 +29,11 @@ namespace tool {
 namespace {
 
 std::string ReadSource(const std::string& path) {
+  if (path == "-") return ReadStandardInput();
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    throw ToolError(kExitFile, path, "cannot read: it is a directory");
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) throw ToolError(kExitFile, path, std::string("cannot read: ") + strerror(errno));
   std::ostringstream bytes;
@@ -39,6 +50,67 @@ std::string Span(const std::vector<int>& numbers) {
   return first + " to " + std::to_string(numbers.back());
 }
 
+std::string Card(const ImportPlan& plan, size_t i) {
+  const PlannedCard& c = plan.cards[i];
+  std::string name = c.source_name.empty() ? "(no name)" : c.source_name;
+  return "card " + std::to_string(i + 1) + " (line " + std::to_string(c.line) + ") " + name;
+}
+
+std::string Joined(const std::vector<std::string>& notes) {
+  std::string out;
+  for (const std::string& n : notes) out += (out.empty() ? "" : "; ") + n;
+  return out;
+}
+
+void PrintTable(const ImportPlan& plan) {
+  std::printf("%s  %s  %s  %s  %s\n", Fit("No.", 5).c_str(), Fit("Name", 22).c_str(),
+              Fit("Reading", 24).c_str(), Fit("Fax", 16).c_str(), "Notes");
+  for (const PlannedCard& c : plan.cards) {
+    if (c.fate != CardFate::kAdd) continue;
+    std::string notes = Joined(c.notes);
+    std::printf("%s  %s  %s  %s  %s\n", Fit(std::to_string(c.number), 5).c_str(),
+                Fit(FromField(c.entry.Name), 22).c_str(),
+                Fit(FromField(c.entry.Furigana), 24).c_str(),
+                Fit(FromField(c.entry.FaxNumber), 16).c_str(), notes.c_str());
+  }
+}
+
+// What the user must hear even without --dry-run: cards not added, texts cut or replaced, the
+// groups, and the notes of the file.
+void PrintFindings(const ImportPlan& plan, bool dry_run) {
+  for (size_t i = 0; i < plan.cards.size(); ++i) {
+    const PlannedCard& c = plan.cards[i];
+    if (c.fate == CardFate::kDuplicate) {
+      std::string of;
+      for (const PlannedDuplicate& d : c.duplicates) {
+        std::string who =
+            d.entry > 0 ? "entry " + std::to_string(d.entry) : "card " + std::to_string(d.card + 1);
+        of += (of.empty() ? "" : ", ") + who + " (" + DuplicateReasonWords(d.reason) + ")";
+      }
+      std::printf("skipped %s: duplicates %s\n", Card(plan, i).c_str(), of.c_str());
+    } else if (c.fate != CardFate::kAdd) {
+      std::printf("skipped %s: %s\n", Card(plan, i).c_str(), c.reason.c_str());
+    } else if (!dry_run) {
+      std::vector<std::string> worth;
+      for (const std::string& n : c.notes) {
+        if (n != "reading derived" && n != "reading as written") worth.push_back(n);
+      }
+      if (!worth.empty()) std::printf("%s: %s\n", Card(plan, i).c_str(), Joined(worth).c_str());
+    }
+  }
+  if (plan.format != ImportFormat::kText) {
+    for (const PlannedGroup& g : plan.groups) {
+      std::string what = g.exists
+                             ? "group " + std::to_string(g.number) + " \"" + g.name + "\" gains"
+                             : "new group \"" + g.name + "\" with";
+      std::printf("%s %zu member%s%s\n", what.c_str(), g.cards.size(),
+                  g.cards.size() == 1 ? "" : "s",
+                  g.notes.empty() ? "" : (" (" + Joined(g.notes) + ")").c_str());
+    }
+  }
+  for (const std::string& n : plan.notes) std::printf("note: %s\n", n.c_str());
+}
+
 }  // namespace
 
 void AddImportCommand(CLI::App* app, Action* action) {
@@ -46,43 +118,120 @@ void AddImportCommand(CLI::App* app, Action* action) {
     std::string path;
     std::string source;
     bool utf8 = false;
+    std::string format;
+    std::string encoding;
+    std::string map;
+    ImportOptions import;
+    bool dry_run = false;
+    bool json = false;
   };
   auto o = std::make_shared<Options>();
   CLI::App* cmd = app->add_subcommand(
-      "import", "Add the entries and groups of a comma-separated text export to a phone book.");
+      "import",
+      "Add the cards of a vCard or CSV contacts file, or the records of a text export, to a "
+      "phone book.");
   cmd->add_option("BOOK", o->path, "the phone book file")->required();
-  cmd->add_option("FILE", o->source, "the text export to read")->required();
-  cmd->add_flag("--utf8", o->utf8, "FILE is UTF-8 rather than code page 932");
+  cmd->add_option("FILE", o->source, "the file to read; - for standard input")->required();
+  cmd->add_option("--format", o->format, "text, vcard or csv (recognised when not given)");
+  auto* encoding =
+      cmd->add_option("--encoding", o->encoding,
+                      "utf-8, utf-16, utf-16le, utf-16be or cp932 (detected when not given)");
+  cmd->add_flag("--utf8", o->utf8, "the same as --encoding utf-8")->excludes(encoding);
+  cmd->add_option("--map", o->map,
+                  "CSV columns for fields, e.g. 'Fax=fax,Company=affiliation'; fields: " +
+                      std::string(ColumnFieldNames()));
+  cmd->add_flag("--fax-only", o->import.fax_only, "skip cards without a fax number");
+  cmd->add_flag("--no-groups", o->import.no_groups, "make no groups of the cards' categories");
+  cmd->add_flag("--no-readings", o->import.no_readings, "derive no readings for names without one");
+  cmd->add_flag("--strict", o->import.strict,
+                "import nothing when a text is too long for its field, rather than cut it");
+  cmd->add_flag("--replace", o->import.replace,
+                "put ? for characters code page 932 cannot hold, rather than skip the card");
+  cmd->add_flag("--allow-duplicates", o->import.allow_duplicates,
+                "add cards that duplicate an entry (same fax digits, or same name and reading)");
+  cmd->add_flag("--dry-run", o->dry_run, "print what would be added and write nothing");
+  cmd->add_flag("--json", o->json, "print the plan (and the numbers the records got) as JSON");
   cmd->footer(
-      "Every line is checked before the phone book is touched; group members name the K lines\n"
-      "of the same file and become the record numbers those entries get. The records are saved\n"
-      "at once; on any error the phone book is left as it was.");
+      "The whole file is read and checked before the phone book is touched. Cards that cannot\n"
+      "be held are skipped and listed; a fault of the file itself, or a phone book too full for\n"
+      "the cards, imports nothing. A text export's group members become the record numbers their\n"
+      "entries get. The records are saved at once; on any error the phone book is left as it was.");
   cmd->callback([action, o] {
     *action = [o] {
+      ImportOptions options = o->import;
+      if (!o->format.empty() && !ParseImportFormat(o->format, &options.format)) {
+        throw ToolError(kExitUsage, "",
+                        "--format must be text, vcard or csv, not \"" + o->format + "\"");
+      }
+      if (o->utf8) options.encoding = Encoding::kUtf8;
+      if (!o->encoding.empty() && !ParseEncodingName(o->encoding, &options.encoding)) {
+        throw ToolError(kExitUsage, "",
+                        "--encoding must be utf-8, utf-16, utf-16le, utf-16be or cp932, not \"" +
+                            o->encoding + "\"");
+      }
+      std::string why;
+      if (!o->map.empty() && !ParseColumnMap(o->map, &options.map, &why)) {
+        throw ToolError(kExitUsage, "", why);
+      }
       std::string bytes = ReadSource(o->source);
-      ImportedText text;
-      ImportProblem problem;
-      if (!ParseTextExport(bytes.data(), bytes.size(), o->utf8, &text, &problem)) {
-        std::string where = problem.line > 0 ? "line " + std::to_string(problem.line) + ": " : "";
-        throw ToolError(kExitText, o->source, where + problem.reason + "; nothing was imported");
+      ImportSource source;
+      FileProblem problem;
+      if (!ReadImportSource(bytes, options, &source, &problem)) {
+        std::string where;
+        if (problem.line > 0) where = "line " + std::to_string(problem.line);
+        if (problem.byte > 0) where += ", byte " + std::to_string(problem.byte);
+        if (!where.empty()) where += ": ";
+        throw ToolError(problem.usage ? kExitUsage : kExitText, o->source,
+                        where + problem.reason + "; nothing was imported");
       }
       Book book(o->path, Book::Mode::kOpen);
-      std::vector<int> entry_numbers;
-      for (const ImportedEntry& e : text.entries) {
-        entry_numbers.push_back(WriteEntry(book, e.entry, 0));
+      BookState state = ReadBookState(book);
+      Folder folder;
+      ReadingDeriver deriver;
+      ImportPlan plan = MakeImportPlan(source, state, options, deriver, folder);
+      nlohmann::json json;
+      if (o->json) {
+        json = ImportPlanJson(plan);
+      } else {
+        if (o->dry_run) PrintTable(plan);
+        PrintFindings(plan, o->dry_run);
       }
-      std::vector<int> group_numbers;
-      for (const ImportedGroup& g : text.groups) {
-        std::vector<unsigned short> members;
-        for (size_t index : g.members) {
-          members.push_back(static_cast<unsigned short>(entry_numbers[index]));
+      if (!plan.blocking.empty()) {
+        if (o->json) std::cout << json.dump(2) << "\n";
+        throw ToolError(plan.blocking_status, o->path, plan.blocking + "; nothing was imported");
+      }
+      size_t skipped = plan.cards.size() - plan.Count(CardFate::kAdd);
+      std::string skipped_words =
+          skipped == 0 ? "" : "; skipped " + std::to_string(skipped) + " (listed above)";
+      if (o->dry_run) {
+        if (o->json) {
+          std::cout << json.dump(2) << "\n";
+        } else {
+          std::printf(
+              "would import %zu entries and write %zu groups%s; nothing was written (--dry-run)\n",
+              plan.Count(CardFate::kAdd), plan.groups.size(), skipped_words.c_str());
         }
-        group_numbers.push_back(WriteGroup(book, g.group, members, 0));
+        return kExitOk;
       }
+      ImportOutcome outcome = ApplyImportPlan(plan, book);
       book.Save();
-      std::printf("imported %zu entries (%s) and %zu groups (%s) from %s into %s\n",
-                  entry_numbers.size(), Span(entry_numbers).c_str(), group_numbers.size(),
-                  Span(group_numbers).c_str(), o->source.c_str(), o->path.c_str());
+      std::vector<int> entries;
+      for (int n : outcome.entry_numbers) {
+        if (n != 0) entries.push_back(n);
+      }
+      std::vector<int> groups;
+      for (int n : outcome.group_numbers) {
+        if (n != 0) groups.push_back(n);
+      }
+      if (o->json) {
+        json["entry-numbers"] = outcome.entry_numbers;
+        json["group-numbers"] = outcome.group_numbers;
+        std::cout << json.dump(2) << "\n";
+        return kExitOk;
+      }
+      std::printf("imported %zu entries (%s) and %zu groups (%s) from %s into %s%s\n",
+                  entries.size(), Span(entries).c_str(), groups.size(), Span(groups).c_str(),
+                  o->source.c_str(), o->path.c_str(), skipped_words.c_str());
       return kExitOk;
     };
   });

@@ -20,7 +20,7 @@ constexpr char kFooter[] =
     "Exit status: 0 success; 1 check or repair found faults, or search found nothing;\n"
     "2 bad usage or argument (a record number out of range among them); 3 the phone book\n"
     "could not be created, opened, read, written or saved; 4 text that code page 932 cannot\n"
-    "hold or that does not fit its field, or a text export that cannot be imported; 5 the\n"
+    "hold or that does not fit its field, or a file to import that cannot be read; 5 the\n"
     "phone book is in use by another program; 6 another file (export destination, import\n"
     "source) could not be used.";
 

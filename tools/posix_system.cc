@@ -21,6 +21,22 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
 
 void PrepareStandardStreams() {}
 
+std::string ReadStandardInput() {
+  std::string bytes;
+  char buffer[65536];
+  while (true) {
+    ssize_t n = read(0, buffer, sizeof(buffer));
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw ToolError(kExitFile, "-",
+                      std::string("cannot read standard input: ") + strerror(errno));
+    }
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+  return bytes;
+}
+
 void MakeDirectory(const std::string& path) {
   if (mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) {
     throw ToolError(kExitFile, path, std::string("cannot make the directory: ") + strerror(errno));

@@ -21,6 +21,10 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv);
 // the UTF-8 code page, redirected streams get no newline translation.
 void PrepareStandardStreams();
 
+// The whole of standard input as bytes, without newline translation. Throws
+// ToolError(kExitFile) when it cannot be read.
+std::string ReadStandardInput();
+
 // Makes the directory unless it exists. Throws ToolError(kExitFile) naming it otherwise.
 void MakeDirectory(const std::string& path);
 

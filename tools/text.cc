@@ -11,8 +11,27 @@ namespace telbook {
 namespace tool {
 namespace {
 
-// Decodes one UTF-8 character at s[i]; returns its length (1 for a stray byte).
-size_t Next(const std::string& s, size_t i, uint32_t* cp) {
+bool Wide(uint32_t cp) {
+  return (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0x303E) ||
+         (cp >= 0x3041 && cp <= 0x33FF) || (cp >= 0x3400 && cp <= 0x4DBF) ||
+         (cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0xAC00 && cp <= 0xD7A3) ||
+         (cp >= 0xF900 && cp <= 0xFAFF) || (cp >= 0xFE30 && cp <= 0xFE4F) ||
+         (cp >= 0xFF00 && cp <= 0xFF60) || (cp >= 0xFFE0 && cp <= 0xFFE6) ||
+         (cp >= 0x20000 && cp <= 0x3FFFD);
+}
+
+bool IsBlankAt(const std::string& s, size_t i, size_t* width) {
+  if (s[i] == ' ' || s[i] == '\t') {
+    *width = 1;
+    return true;
+  }
+  *width = 3;
+  return s.compare(i, 3, "\xE3\x80\x80") == 0;  // U+3000
+}
+
+}  // namespace
+
+size_t NextUtf8(const std::string& s, size_t i, uint32_t* cp) {
   uint8_t b = static_cast<uint8_t>(s[i]);
   size_t n = b < 0x80             ? 1
              : (b & 0xE0) == 0xC0 ? 2
@@ -25,16 +44,53 @@ size_t Next(const std::string& s, size_t i, uint32_t* cp) {
   return n;
 }
 
-bool Wide(uint32_t cp) {
-  return (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0x303E) ||
-         (cp >= 0x3041 && cp <= 0x33FF) || (cp >= 0x3400 && cp <= 0x4DBF) ||
-         (cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0xAC00 && cp <= 0xD7A3) ||
-         (cp >= 0xF900 && cp <= 0xFAFF) || (cp >= 0xFE30 && cp <= 0xFE4F) ||
-         (cp >= 0xFF00 && cp <= 0xFF60) || (cp >= 0xFFE0 && cp <= 0xFFE6) ||
-         (cp >= 0x20000 && cp <= 0x3FFFD);
+void AppendUtf8(uint32_t cp, std::string* out) {
+  if (cp < 0x80) {
+    out->push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
 }
 
-}  // namespace
+std::string WithoutBlanks(const std::string& utf8) {
+  std::string out;
+  for (size_t i = 0; i < utf8.size();) {
+    size_t width = 0;
+    if (IsBlankAt(utf8, i, &width)) {
+      i += width;
+    } else {
+      out += utf8[i++];
+    }
+  }
+  return out;
+}
+
+std::string TrimBlanks(const std::string& utf8) {
+  size_t b = 0;
+  size_t e = utf8.size();
+  size_t width = 0;
+  while (b < e && IsBlankAt(utf8, b, &width) && b + width <= e) b += width;
+  while (e > b) {
+    if (utf8[e - 1] == ' ' || utf8[e - 1] == '\t') {
+      --e;
+    } else if (e - b >= 3 && utf8.compare(e - 3, 3, "\xE3\x80\x80") == 0) {
+      e -= 3;
+    } else {
+      break;
+    }
+  }
+  return utf8.substr(b, e - b);
+}
 
 std::string ToBook(const std::string& utf8, const std::string& what, size_t capacity) {
   std::string out;
@@ -61,7 +117,7 @@ size_t DisplayWidth(const std::string& utf8) {
   size_t width = 0;
   for (size_t i = 0; i < utf8.size();) {
     uint32_t cp;
-    i += Next(utf8, i, &cp);
+    i += NextUtf8(utf8, i, &cp);
     width += Wide(cp) ? 2 : 1;
   }
   return width;
@@ -73,7 +129,7 @@ std::string Fit(const std::string& utf8, size_t width) {
   if (DisplayWidth(utf8) > width) {
     for (size_t i = 0; i < utf8.size();) {
       uint32_t cp;
-      size_t n = Next(utf8, i, &cp);
+      size_t n = NextUtf8(utf8, i, &cp);
       size_t w = Wide(cp) ? 2 : 1;
       if (used + w + 1 > width) break;
       out.append(utf8, i, n);

@@ -4,6 +4,7 @@
 #define TELBOOK_TOOLS_TEXT_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -29,6 +30,14 @@ void SetField(char (&field)[N], const std::string& text) {
   memset(field, 0, N);
   memcpy(field, text.data(), n);
 }
+
+// Decodes the UTF-8 character at s[i] into *cp; returns its length (1 for a stray byte).
+size_t NextUtf8(const std::string& s, size_t i, uint32_t* cp);
+// Appends the UTF-8 form of a code point.
+void AppendUtf8(uint32_t cp, std::string* out);
+// The text without blanks (space, tab, U+3000), and with none at either end.
+std::string WithoutBlanks(const std::string& utf8);
+std::string TrimBlanks(const std::string& utf8);
 
 // Columns a UTF-8 text takes on a terminal: East Asian wide and full-width characters take two.
 size_t DisplayWidth(const std::string& utf8);

@@ -79,6 +79,16 @@ void PrepareStandardStreams() {
   if (console) SetConsoleOutputCP(CP_UTF8);
 }
 
+std::string ReadStandardInput() {
+  _setmode(_fileno(stdin), _O_BINARY);
+  std::string bytes;
+  char buffer[65536];
+  size_t n = 0;
+  while ((n = fread(buffer, 1, sizeof(buffer), stdin)) > 0) bytes.append(buffer, n);
+  if (ferror(stdin)) throw ToolError(kExitFile, "-", "cannot read standard input");
+  return bytes;
+}
+
 void MakeDirectory(const std::string& path) {
   if (CreateDirectoryA(path.c_str(), nullptr)) return;
   DWORD error = GetLastError();

@@ -131,6 +131,9 @@ TEST_F(ImportTool, Utf8FileGivesTheCodePage932Export) {
   std::string utf8 = "\xEF\xBB\xBFK1,山田,やまだ,,[Outline]03,,,,,0,,,,,,0\r\n";
   std::string cp932 = "K1,\x8E\x52\x93\x63,\x82\xE2\x82\xDC\x82\xBE,,[Outline]03,,,,,0,,,,,,0\r\n";
   EXPECT_EQ(RoundTrip(utf8, {"--utf8"}), cp932);
+  // UTF-8 is recognised without being named, with its byte order mark or without.
+  EXPECT_EQ(RoundTrip(utf8), cp932);
+  EXPECT_EQ(RoundTrip(utf8.substr(3)), cp932);
   EXPECT_EQ(RoundTrip(cp932), cp932);
   // An empty export is an empty file, and imports as nothing.
   EXPECT_EQ(RoundTrip(""), "");
@@ -163,7 +166,7 @@ TEST_F(ImportTool, BadFilesAreRefusedNamingTheLine) {
                     ",,,0\r\n",
                 3, "code page 932 cannot hold U+1F600", {"--utf8"});
   ExpectRefused("K1,\xFF\xFE,,,[Outline],,,,,0,,,,,,0\r\n", 1, "not valid UTF-8", {"--utf8"});
-  ExpectRefused("\xEF\xBB\xBF" + good, 1, "import it with --utf8");
+  ExpectRefused("\xEF\xBB\xBF" + good, 1, "import it with --utf8", {"--encoding", "cp932"});
   static const char kZero[] = "K1,a\0b,,,[Outline],,,,,0,,,,,,0\r\n";
   ExpectRefused(std::string(kZero, sizeof(kZero) - 1), 1, "zero byte");
 }

@@ -17,18 +17,27 @@
 namespace telbook {
 namespace tooltest {
 
-Result RunTool(const std::vector<std::string>& args, const std::string& tmpdir) {
+Result RunTool(const std::vector<std::string>& args, const std::string& tmpdir,
+               const std::string* input) {
   int out_pipe[2];
   int err_pipe[2];
+  int in_pipe[2] = {-1, -1};
   if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe");
+  if (input != nullptr && pipe(in_pipe) != 0) throw std::runtime_error("pipe");
   pid_t pid = fork();
   if (pid == 0) {
     dup2(out_pipe[1], 1);
     dup2(err_pipe[1], 2);
     close(out_pipe[0]);
     close(err_pipe[0]);
-    int null_in = open("/dev/null", O_RDONLY);
-    if (null_in >= 0) dup2(null_in, 0);
+    if (input != nullptr) {
+      dup2(in_pipe[0], 0);
+      close(in_pipe[0]);
+      close(in_pipe[1]);
+    } else {
+      int null_in = open("/dev/null", O_RDONLY);
+      if (null_in >= 0) dup2(null_in, 0);
+    }
     if (!tmpdir.empty()) setenv("TMPDIR", tmpdir.c_str(), 1);
     std::vector<char*> argv;
     std::string tool = TELBOOK_TOOL_PATH;
@@ -41,6 +50,17 @@ Result RunTool(const std::vector<std::string>& args, const std::string& tmpdir) 
   }
   close(out_pipe[1]);
   close(err_pipe[1]);
+  if (input != nullptr) {
+    // The tool reads all of its input before it writes: the whole input goes in first.
+    close(in_pipe[0]);
+    size_t done = 0;
+    while (done < input->size()) {
+      ssize_t n = write(in_pipe[1], input->data() + done, input->size() - done);
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+    }
+    close(in_pipe[1]);
+  }
   Result run;
   pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
   std::string* sinks[2] = {&run.out, &run.err};

@@ -16,8 +16,10 @@ struct Result {
   std::string err;
 };
 
-// Runs the tool with the arguments; TMPDIR is set to tmpdir when it is not empty.
-Result RunTool(const std::vector<std::string>& args, const std::string& tmpdir = "");
+// Runs the tool with the arguments; TMPDIR is set to tmpdir when it is not empty. Standard input
+// is empty, or holds *input when it is given.
+Result RunTool(const std::vector<std::string>& args, const std::string& tmpdir = "",
+               const std::string* input = nullptr);
 
 class Scratch {
  public:
@@ -31,6 +33,10 @@ class Scratch {
   std::vector<std::string> List() const;
   // Runs the tool with this directory as its temporary directory.
   Result Tool(const std::vector<std::string>& args) const { return RunTool(args, path_); }
+  // The same, with input on its standard input.
+  Result ToolWithInput(const std::vector<std::string>& args, const std::string& input) const {
+    return RunTool(args, path_, &input);
+  }
 
  private:
   std::string path_;

@@ -124,15 +124,25 @@ void RemoveTree(const std::wstring& path) {
 
 }  // namespace
 
-Result RunTool(const std::vector<std::string>& args, const std::string& tmpdir) {
+Result RunTool(const std::vector<std::string>& args, const std::string& tmpdir,
+               const std::string* input) {
   SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
   HANDLE out_read, out_write, err_read, err_write;
   if (!CreatePipe(&out_read, &out_write, &inherit, 0)) throw std::runtime_error("CreatePipe");
   if (!CreatePipe(&err_read, &err_write, &inherit, 0)) throw std::runtime_error("CreatePipe");
   SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
   SetHandleInformation(err_read, HANDLE_FLAG_INHERIT, 0);
-  HANDLE null_in = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                               OPEN_EXISTING, 0, nullptr);
+  HANDLE null_in = INVALID_HANDLE_VALUE;
+  HANDLE in_write = INVALID_HANDLE_VALUE;
+  if (input != nullptr) {
+    if (!CreatePipe(&null_in, &in_write, &inherit, static_cast<DWORD>(input->size() + 4096))) {
+      throw std::runtime_error("CreatePipe");
+    }
+    SetHandleInformation(in_write, HANDLE_FLAG_INHERIT, 0);
+  } else {
+    null_in = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                          OPEN_EXISTING, 0, nullptr);
+  }
 
   std::wstring tool = ToolPath();
   std::wstring command_line = Quote(tool);
@@ -160,6 +170,13 @@ Result RunTool(const std::vector<std::string>& args, const std::string& tmpdir) 
   CloseHandle(out_write);
   CloseHandle(err_write);
   if (null_in != INVALID_HANDLE_VALUE) CloseHandle(null_in);
+  if (in_write != INVALID_HANDLE_VALUE) {
+    // The tool reads all of its input before it writes: the whole input goes in first.
+    DWORD written = 0;
+    if (started)
+      WriteFile(in_write, input->data(), static_cast<DWORD>(input->size()), &written, nullptr);
+    CloseHandle(in_write);
+  }
   Result run;
   if (!started) {
     CloseHandle(out_read);
