@@ -33,6 +33,8 @@ int main(int argc, char** argv) {
   app.footer(kFooter);
   app.require_subcommand(1);
   app.fallthrough(false);
+  // A path such as /home/a/b.vcf is an argument on Windows too, never an option.
+  app.allow_windows_style_options(false);
   Action action;
   AddDemoCommand(&app, &action);
   AddCreateCommand(&app, &action);
