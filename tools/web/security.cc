@@ -91,6 +91,27 @@ bool SameOrigin(const std::string& origin, const std::string& host_header) {
   return !h.empty() && Lower(Trim(origin)) == "http://" + h;
 }
 
+std::string BasicPassword(const std::string& authorization) {
+  if (authorization.rfind("Basic ", 0) != 0) return std::string();
+  static const std::string kAlphabet =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  unsigned value = 0;
+  int bits = 0;
+  for (size_t i = 6; i < authorization.size() && authorization[i] != '='; ++i) {
+    size_t d = kAlphabet.find(authorization[i]);
+    if (d == std::string::npos) return std::string();
+    value = ((value << 6) | static_cast<unsigned>(d)) & 0xFFFFFF;
+    bits += 6;
+    if (bits >= 8) {
+      bits -= 8;
+      out += static_cast<char>((value >> bits) & 0xFF);
+    }
+  }
+  size_t colon = out.find(':');
+  return colon == std::string::npos ? std::string() : out.substr(colon + 1);
+}
+
 void PageTokens::Add(const std::string& token) {
   std::lock_guard<std::mutex> lock(mutex_);
   tokens_.push_back(token);

@@ -31,6 +31,9 @@ bool HostAccepted(const std::vector<std::string>& accepted, const std::string& h
 // The Origin a change must come with: "http://" and its own Host.
 bool SameOrigin(const std::string& origin, const std::string& host_header);
 
+// The password of the Basic credentials of an Authorization header, "" when there are none.
+std::string BasicPassword(const std::string& authorization);
+
 // Tokens handed to the pages served, one per page; a change must carry one of them. The newest
 // `capacity` are kept, so that a page left open long ago must be reloaded.
 class PageTokens {

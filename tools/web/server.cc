@@ -152,28 +152,6 @@ std::string BaseName(const std::string& path) {
   return safe.empty() ? "phonebook" : safe;
 }
 
-// Basic credentials "user:password" of an Authorization header, "" when there are none.
-std::string BasicPassword(const std::string& header) {
-  if (header.rfind("Basic ", 0) != 0) return std::string();
-  static const std::string kAlphabet =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  unsigned value = 0;
-  int bits = 0;
-  for (size_t i = 6; i < header.size() && header[i] != '='; ++i) {
-    size_t d = kAlphabet.find(header[i]);
-    if (d == std::string::npos) return std::string();
-    value = (value << 6) | static_cast<unsigned>(d);
-    bits += 6;
-    if (bits >= 8) {
-      bits -= 8;
-      out += static_cast<char>((value >> bits) & 0xFF);
-    }
-  }
-  size_t colon = out.find(':');
-  return colon == std::string::npos ? std::string() : out.substr(colon + 1);
-}
-
 bool LooksLikeVcard(const std::string& bytes) {
   size_t at = bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
   while (at < bytes.size() && isspace(static_cast<unsigned char>(bytes[at]))) ++at;
@@ -762,7 +740,11 @@ void Editor::Routes() {
       if (entries.size() + groups.size() > 15000) throw FormError("entries", "too many records");
       SendJson(res, 200, Change(req, [&](const tool::Book& book) {
                  for (int n : entries) {
-                   TL_Kojin entry = tool::ReadEntry(book, n);
+                   TL_Kojin entry{};
+                   if (!tool::IsPersonalNumber(n) ||
+                       TL_readKojin(book.session(), &entry, static_cast<unsigned short>(n)) != 0) {
+                     throw HttpError(404, "missing", "there is no entry " + std::to_string(n));
+                   }
                    entry.Favourite = k;
                    entry.AltDestFlag = 0;
                    tool::WriteEntry(book, entry, n);
