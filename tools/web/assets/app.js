@@ -195,7 +195,7 @@ class List {
       return ka !== kb ? (ka - kb) * d : a[R.number] - b[R.number];
     });
     this.spacer.style.height = (this.rows.length * ROW_HEIGHT) + 'px';
-    for (const r of this.pool) r.remove();
+    for (const r of this.pool) r.node.remove();
     this.pool = [];
     this.body.scrollTop = 0;
     this.host.dataset.count = String(this.rows.length);
