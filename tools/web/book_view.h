@@ -27,7 +27,7 @@ enum Column { kName, kReading, kAffiliation, kFax, kPhone, kColumnCount };
 
 struct Row {
   int number = 0;
-  int kind = 0;  // the list item's kind: 1 entry, 2 group, 3 entry with an alternate destination
+  int kind = 0;       // the list item's kind: 2 a group, else a personal entry
   int favourite = 0;  // 0, or the favourite category 1 to 5 whose tab holds the record
   std::array<std::string, kColumnCount> texts;  // UTF-8
   std::string email;

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/random.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -84,6 +85,11 @@ std::string RunUntilInterrupted(const std::function<void()>& serve,
     default:
       return std::string();
   }
+}
+
+void SetListenOptions(int socket) {
+  int yes = 1;
+  setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
 }
 
 bool OpenInBrowser(const std::string& url) {

@@ -2,7 +2,6 @@
 // the one door through which every change goes (open, one change, check, save).
 #include <httplib.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -319,7 +318,8 @@ bool Editor::Guard(const Request& req, Response& res) {
     }
     size_t limit = req.path == "/api/import" ? kUploadLimit : kFormLimit;
     std::string length = req.get_header_value("Content-Length");
-    if (!length.empty() && (length.size() > 12 || std::stoull(length) > limit)) {
+    bool digits = length.find_first_not_of("0123456789") == std::string::npos;
+    if (!length.empty() && (!digits || length.size() > 12 || std::stoull(length) > limit)) {
       SendError(res, 413, "too-large", "the request is too large");
       return false;
     }
@@ -549,6 +549,7 @@ void Editor::Routes() {
                              {"Cross-Origin-Resource-Policy", "same-origin"},
                              {"Cache-Control", "no-store"}});
   http_.set_payload_max_length(kUploadLimit);
+  http_.set_socket_options([](socket_t socket) { SetListenOptions(socket); });
   http_.set_error_handler([](const Request&, Response& res) {
     if (!res.body.empty()) return;
     std::string message = res.status == 413 ? "the request is too large" : "no such page";
@@ -782,9 +783,10 @@ int Editor::Run() {
     port = -1;
   }
   if (port <= 0) {
-    throw tool::ToolError(tool::kExitFile, "",
+    throw tool::ToolError(tool::kExitUsage, "",
                           "cannot listen on " + options_.host + " port " +
-                              std::to_string(options_.port) + ": " + strerror(errno));
+                              std::to_string(options_.port) +
+                              ": the port is taken, or the address is not one of this machine");
   }
   hosts_ = AcceptedHosts(options_.host, port);
   cookie_ = "telbook-" + std::to_string(port);

@@ -23,6 +23,10 @@ std::string FileVersion(const std::string& path);
 std::string RunUntilInterrupted(const std::function<void()>& serve,
                                 const std::function<void()>& stop);
 
+// Socket options of the listening socket: the address may be reused after a restart, but never
+// shared with another listener on the same port, which would get part of the requests.
+void SetListenOptions(int socket);
+
 // Starts the desktop's browser on url without waiting for it; false when it cannot be started.
 bool OpenInBrowser(const std::string& url);
 

@@ -174,6 +174,12 @@ class EditorTest(unittest.TestCase):
         self.wait(lambda d: not self.find('#%s-dialog' % dialog).get_attribute('open'),
                   message=dialog + ' closes: ' + self.find('#%s-error' % dialog).text)
 
+    def snap(self, name):
+        """A screenshot of a moment inside a test, beside the one each test leaves at its end."""
+        if OPTIONS.screenshots:
+            os.makedirs(OPTIONS.screenshots, exist_ok=True)
+            self.driver.save_screenshot(os.path.join(OPTIONS.screenshots, name + '.png'))
+
     def select_row(self, number):
         self.find('#list .row[data-number="%d"] input[type=checkbox]' % number).click()
 
@@ -280,6 +286,7 @@ class EditorTest(unittest.TestCase):
         self.type_into('#picker-search', 'すずき')
         self.wait(lambda d: '鈴木 一郎' in self.names('#picker-list'), message='picker search')
         self.find('#picker-list .row[data-number="9"] input[type=checkbox]').click()
+        self.snap('member_picker')
         self.find('#picker-ok').click()
         self.wait(lambda d: len(d.find_elements(By.CSS_SELECTOR, '#members li')) == 3)
         self.find('#members li[data-number="6"] button').click()
@@ -350,6 +357,7 @@ class EditorTest(unittest.TestCase):
         cells = [r.text for r in self.driver.find_elements(By.CSS_SELECTOR, '#import-table tbody tr')]
         self.assertEqual(len(cells), 2)
         self.assertIn('加藤 直樹', cells[0])
+        self.snap('import_preview')
         self.assertEqual(read(self.book), before)
         self.find('#import-apply').click()
         self.wait(lambda d: not self.find('#import-dialog').get_attribute('open'))
@@ -377,6 +385,7 @@ class EditorTest(unittest.TestCase):
         self.wait(lambda d: self.find('#entry-error').is_displayed(), message='changed message')
         self.assertIn('Another program changed', self.find('#entry-error').text)
         self.assertIn('Another program changed', self.find('#message').text)
+        self.snap('changed_underneath')
         self.assertEqual(self.find('#entry-name').get_attribute('value'), '入力中')
         self.assertEqual(self.find('#entry-memo').get_attribute('value'), '消えないこと')
         self.assertEqual(self.tab_count(6), 4)  # the page read the book again: ほか is in は
@@ -392,10 +401,11 @@ class EditorTest(unittest.TestCase):
         self.open_page(self.server.url.split('?')[0])  # reloaded: the choice stays
         self.assertEqual(self.find('#new-entry').text, '新しい宛先')
         self.pick_tab(2)
+        self.snap('tabs_ja')
         self.find('#list .row[data-number="5"]').click()
         self.wait(lambda d: self.find('#entry-name').get_attribute('value') == '加藤 直樹')
         self.assertEqual(self.find('label[for="entry-furigana"]').text, 'ふりがな')
-        self.driver.save_screenshot(os.path.join(OPTIONS.screenshots or self.dir, 'entry_form_ja.png'))
+        self.snap('entry_form_ja')
         self.find('#entry-cancel').click()
         self.driver.execute_script('localStorage.removeItem("telbook-lang")')
 

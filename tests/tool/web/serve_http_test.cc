@@ -294,7 +294,7 @@ TEST(ServeCommand, RefusesWhatItCannotServeSafely) {
   struct Case {
     std::vector<std::string> args;
     int status;
-    const char* says;
+    std::string says;
   };
   std::vector<Case> cases = {
       {{"serve", dir.File("b.tlb"), "--host", "0.0.0.0"}, 2, "not a loopback address"},
@@ -305,6 +305,10 @@ TEST(ServeCommand, RefusesWhatItCannotServeSafely) {
       {{"serve", dir.path()}, 3, "directory"},
       {{"serve", dir.File("b.tlb"), "--port", "70000"}, 2, "port"},
   };
+  ServeProcess running(dir.File("b.tlb"), dir.path());
+  cases.push_back({{"serve", dir.File("b.tlb"), "--port", std::to_string(running.port())},
+                   2,
+                   "port " + std::to_string(running.port())});
   for (const Case& c : cases) {
     Result r = dir.Tool(c.args);
     EXPECT_EQ(r.status, c.status) << c.args[2] << " " << r.err;
