@@ -26,6 +26,12 @@ class ServeChanges : public ::testing::Test {
     ASSERT_NE(server_->port(), 0);
     page_ = std::make_unique<PageClient>(*server_);
   }
+  // The server ends cleanly on Ctrl-C after every test (under the sanitizers, without a report).
+  void TearDown() override {
+    if (!server_ || !server_->running()) return;
+    ServeProcess::Stopped stopped = server_->Stop();
+    EXPECT_EQ(stopped.status, 0) << stopped.err;
+  }
   json Show(int number) {
     Result r = dir_.Tool({"show", book_, std::to_string(number), "--json"});
     EXPECT_EQ(r.status, 0) << r.err;

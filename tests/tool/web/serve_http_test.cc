@@ -25,6 +25,12 @@ class ServeTest : public ::testing::Test {
     ASSERT_NE(server_->port(), 0);
     page_ = std::make_unique<PageClient>(*server_);
   }
+  // The server ends cleanly on Ctrl-C after every test (under the sanitizers, without a report).
+  void TearDown() override {
+    if (!server_ || !server_->running()) return;
+    ServeProcess::Stopped stopped = server_->Stop();
+    EXPECT_EQ(stopped.status, 0) << stopped.err;
+  }
 
   Scratch dir_;
   std::string book_ = dir_.File("demo/demo.tlb");

@@ -27,6 +27,7 @@ class ServeProcess {
   ServeProcess(const ServeProcess&) = delete;
   ServeProcess& operator=(const ServeProcess&) = delete;
 
+  bool running() const { return pid_ > 0; }
   int port() const { return port_; }
   const std::string& token() const { return token_; }
   std::string host() const { return "127.0.0.1:" + std::to_string(port_); }

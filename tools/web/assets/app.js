@@ -291,7 +291,9 @@ function selectionKey(row) { return row[R.number]; }
 async function loadBook() {
   state.book = await api('GET', '/api/book');
   state.version = state.book.version;
-  $('book-name').textContent = state.book.book;
+  // The file's name; the path as given on the command line when pointed at.
+  $('book-name').textContent = state.book.book.split(/[\\/]/).pop();
+  $('book-name').title = state.book.book;
   drawTabs($('tabs'), state.query ? -1 : state.tab, pickTab, true);
   fillFavouriteSelect($('bulk-favourite'), 0);
 }
