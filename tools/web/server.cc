@@ -599,36 +599,27 @@ void Editor::Routes() {
       SendJson(res, 200, j);
     });
   });
-  http_.Get(R"(/api/entry/(\d+))", [this](const Request& req, Response& res) {
-    Handle(req, res, [&] {
-      int n = NumberInPath(req);
-      std::lock_guard<std::mutex> lock(book_mutex_);
-      std::shared_ptr<const BookView> view = View();
-      const Row* row = view->Find(n);
-      if (row == nullptr || row->kind == 2) {
-        throw HttpError(404, "missing", "there is no entry " + std::to_string(n));
-      }
-      tool::Book book(options_.book, tool::Book::Mode::kOpen);
-      json j = tool::EntryJson(n, tool::ReadEntry(book, n));
-      j["version"] = view->version();
-      SendJson(res, 200, j);
-    });
-  });
-  http_.Get(R"(/api/group/(\d+))", [this](const Request& req, Response& res) {
-    Handle(req, res, [&] {
-      int n = NumberInPath(req);
-      std::lock_guard<std::mutex> lock(book_mutex_);
-      std::shared_ptr<const BookView> view = View();
-      const Row* row = view->Find(n);
-      if (row == nullptr || row->kind != 2) {
-        throw HttpError(404, "missing", "there is no group " + std::to_string(n));
-      }
-      tool::Book book(options_.book, tool::Book::Mode::kOpen);
-      json j = tool::GroupJson(tool::ReadGroup(book, n));
-      j["version"] = view->version();
-      SendJson(res, 200, j);
-    });
-  });
+  for (bool group : {false, true}) {
+    const char* kind = group ? "group" : "entry";
+    http_.Get(std::string("/api/") + kind + R"(/(\d+))",
+              [this, group, kind](const Request& req, Response& res) {
+                Handle(req, res, [&] {
+                  int n = NumberInPath(req);
+                  std::lock_guard<std::mutex> lock(book_mutex_);
+                  std::shared_ptr<const BookView> view = View();
+                  const Row* row = view->Find(n);
+                  if (row == nullptr || (row->kind == 2) != group) {
+                    throw HttpError(404, "missing",
+                                    std::string("there is no ") + kind + " " + std::to_string(n));
+                  }
+                  tool::Book book(options_.book, tool::Book::Mode::kOpen);
+                  json j = group ? tool::GroupJson(tool::ReadGroup(book, n))
+                                 : tool::EntryJson(n, tool::ReadEntry(book, n));
+                  j["version"] = view->version();
+                  SendJson(res, 200, j);
+                });
+              });
+  }
   http_.Get("/api/export", [this](const Request& req, Response& res) {
     Handle(req, res, [&] { Export(req, res); });
   });

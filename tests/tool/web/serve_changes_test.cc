@@ -18,20 +18,8 @@ namespace {
 
 using nlohmann::json;
 
-class ServeChanges : public ::testing::Test {
+class ServeChanges : public ServedDemo {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(dir_.Tool({"demo", dir_.File("demo")}).status, 0);
-    server_ = std::make_unique<ServeProcess>(book_, dir_.path());
-    ASSERT_NE(server_->port(), 0);
-    page_ = std::make_unique<PageClient>(*server_);
-  }
-  // The server ends cleanly on Ctrl-C after every test (under the sanitizers, without a report).
-  void TearDown() override {
-    if (!server_ || !server_->running()) return;
-    ServeProcess::Stopped stopped = server_->Stop();
-    EXPECT_EQ(stopped.status, 0) << stopped.err;
-  }
   json Show(int number) {
     Result r = dir_.Tool({"show", book_, std::to_string(number), "--json"});
     EXPECT_EQ(r.status, 0) << r.err;
@@ -45,11 +33,6 @@ class ServeChanges : public ::testing::Test {
     EXPECT_EQ(r->status, 200) << method << " " << path << ": " << r->body;
     return json::parse(r->body, nullptr, false);
   }
-
-  Scratch dir_;
-  std::string book_ = dir_.File("demo/demo.tlb");
-  std::unique_ptr<ServeProcess> server_;
-  std::unique_ptr<PageClient> page_;
 };
 
 TEST_F(ServeChanges, EntriesAreAddedAndEditedAndSavedAtOnce) {

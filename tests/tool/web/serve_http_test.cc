@@ -17,26 +17,7 @@ namespace {
 
 using nlohmann::json;
 
-class ServeTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_EQ(dir_.Tool({"demo", dir_.File("demo")}).status, 0);
-    server_ = std::make_unique<ServeProcess>(book_, dir_.path());
-    ASSERT_NE(server_->port(), 0);
-    page_ = std::make_unique<PageClient>(*server_);
-  }
-  // The server ends cleanly on Ctrl-C after every test (under the sanitizers, without a report).
-  void TearDown() override {
-    if (!server_ || !server_->running()) return;
-    ServeProcess::Stopped stopped = server_->Stop();
-    EXPECT_EQ(stopped.status, 0) << stopped.err;
-  }
-
-  Scratch dir_;
-  std::string book_ = dir_.File("demo/demo.tlb");
-  std::unique_ptr<ServeProcess> server_;
-  std::unique_ptr<PageClient> page_;
-};
+using ServeTest = ServedDemo;
 
 TEST_F(ServeTest, GuardRefusesWhatIsNotThePage) {
   std::string host = server_->host();

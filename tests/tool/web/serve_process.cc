@@ -158,6 +158,19 @@ httplib::Result PageClient::Send(const std::string& method, const std::string& p
   return r;
 }
 
+void ServedDemo::SetUp() {
+  ASSERT_EQ(dir_.Tool({"demo", dir_.File("demo")}).status, 0);
+  server_ = std::make_unique<ServeProcess>(book_, dir_.path());
+  ASSERT_NE(server_->port(), 0);
+  page_ = std::make_unique<PageClient>(*server_);
+}
+
+void ServedDemo::TearDown() {
+  if (!server_ || !server_->running()) return;
+  ServeProcess::Stopped stopped = server_->Stop();
+  EXPECT_EQ(stopped.status, 0) << stopped.err;
+}
+
 void PageClient::Refresh() { version = GetJson("/api/book").value("version", ""); }
 
 }  // namespace tooltest

@@ -11,7 +11,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+
+#include "tests/tool/tool_runner.h"
 
 namespace telbook {
 namespace tooltest {
@@ -75,6 +78,19 @@ class PageClient {
  private:
   const ServeProcess& server_;
   httplib::Client client_;
+};
+
+// A test on a copy of the demo phone book, served, with a page client ready; the server must
+// end cleanly on Ctrl-C after the test (under the sanitizers, without a report).
+class ServedDemo : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  Scratch dir_;
+  std::string book_ = dir_.File("demo/demo.tlb");
+  std::unique_ptr<ServeProcess> server_;
+  std::unique_ptr<PageClient> page_;
 };
 
 }  // namespace tooltest
