@@ -508,7 +508,7 @@ json Editor::Import(const Request& req) {
     }
     std::lock_guard<std::mutex> lock(book_mutex_);
     json summary = View()->Summary();
-    size_t free_entries = 9999 - summary["entries"].get<size_t>();
+    size_t free_entries = tool::kLastPersonal - summary["entries"].get<size_t>();
     return {{"format", "text"},
             {"encoding", encoding},
             {"entries", entries},
