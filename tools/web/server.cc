@@ -15,8 +15,6 @@
 #include <nlohmann/json.hpp>
 
 #include "tools/book.h"
-#include "tools/commands.h"
-#include "tools/error_words.h"
 #include "tools/export_vcard.h"
 #include "tools/favourites.h"
 #include "tools/fold.h"
@@ -221,8 +219,9 @@ int DeleteRecord(const tool::Book& book, int n) {
   bool group = tool::IsGroupNumber(n);
   short status = group ? TL_deleteGroup(book.session(), static_cast<unsigned short>(n))
                        : TL_deleteKojin(book.session(), static_cast<unsigned short>(n));
-  if (status != 0)
+  if (status != 0) {
     book.Fail("cannot delete " + std::string(group ? "group " : "entry ") + std::to_string(n));
+  }
   return n;
 }
 #else
@@ -248,7 +247,9 @@ class Editor {
   std::shared_ptr<const BookView> View();
   // Every change of the book: with the book as the page last saw it (its version), one open,
   // the change through the library, a look that no other program saved meanwhile, one save.
-  // On any failure nothing is saved and the book stays as it was.
+  // On any failure nothing is saved and the book stays as it was. This is the only place where
+  // the server writes the book: a writers' lock held from the open to the save, and a retry
+  // when a save is refused because the book changed, belong here.
   json Change(const Request& req, const std::function<json(const tool::Book&)>& change);
 
   void Page(const Request& req, Response& res);

@@ -151,6 +151,7 @@ class EditorTest(unittest.TestCase):
     def pick_tab(self, code):
         self.find('#tabs .tab[data-code="%d"]' % code).click()
         self.wait(lambda d: self.find('#list').get_attribute('data-tab') == str(code), message='tab')
+        self.idle()
 
     def tab_count(self, code):
         return int(self.find('#tabs .tab[data-code="%d"] .count' % code).text)
@@ -173,6 +174,7 @@ class EditorTest(unittest.TestCase):
         self.find('#%s-save' % dialog).click()
         self.wait(lambda d: not self.find('#%s-dialog' % dialog).get_attribute('open'),
                   message=dialog + ' closes: ' + self.find('#%s-error' % dialog).text)
+        self.idle()
 
     def snap(self, name):
         """A screenshot of a moment inside a test, beside the one each test leaves at its end."""
@@ -180,7 +182,13 @@ class EditorTest(unittest.TestCase):
             os.makedirs(OPTIONS.screenshots, exist_ok=True)
             self.driver.save_screenshot(os.path.join(OPTIONS.screenshots, name + '.png'))
 
+    def idle(self):
+        """Waits until the page has no request on its way and has drawn what it got."""
+        self.wait(lambda d: d.find_element(By.TAG_NAME, 'body').get_attribute('data-busy') is None,
+                  message='the page settles')
+
     def select_row(self, number):
+        self.idle()
         self.find('#list .row[data-number="%d"] input[type=checkbox]' % number).click()
 
     def rooms_measured(self, key, text):

@@ -79,7 +79,7 @@ const COLUMNS = ['colName', 'colReading', 'colAffiliation', 'colFax', 'colPhone'
 const ROW_HEIGHT = 30;
 
 const state = {
-  lang: 'ja', page: '', version: '', book: null, tab: 1, query: '', selection: new Map(),
+  lang: 'ja', page: '', version: '', book: null, tab: 1, query: '', selection: new Map(), pending: 0,
 };
 
 function $(id) { return document.getElementById(id); }
@@ -119,11 +119,19 @@ async function api(method, path, body, raw) {
       init.body = JSON.stringify(body === undefined ? {} : body);
     }
   }
-  const res = await fetch(path, init);
-  let data;
-  try { data = await res.json(); } catch (e) { data = { error: res.statusText || String(res.status) }; }
-  if (!res.ok) throw new ApiError(res.status, data);
-  return data;
+  // The page is busy while any request is on its way (tests wait for it to settle).
+  state.pending += 1;
+  document.body.dataset.busy = 'true';
+  try {
+    const res = await fetch(path, init);
+    let data;
+    try { data = await res.json(); } catch (e) { data = { error: res.statusText || String(res.status) }; }
+    if (!res.ok) throw new ApiError(res.status, data);
+    return data;
+  } finally {
+    state.pending -= 1;
+    if (state.pending === 0) delete document.body.dataset.busy;
+  }
 }
 
 function showMessage(text, isError) {
