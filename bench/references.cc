@@ -3,9 +3,12 @@
 #include "bench/references.h"
 
 #include <fcntl.h>
+#include <spawn.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <vector>
 
@@ -93,22 +96,24 @@ bool InsertGroups(sqlite3* db, const BookData& data) {
   return ok;
 }
 
-// Steps every row of sql, touching every column's bytes as a reader would.
-bool StepAll(sqlite3* db, const char* sql, uint64_t* rows, uint64_t* checksum) {
+// Steps every row of sql without reading any column.
+bool StepAll(sqlite3* db, const char* sql, uint64_t* rows) {
   sqlite3_stmt* select = nullptr;
   if (sqlite3_prepare_v2(db, sql, -1, &select, nullptr) != SQLITE_OK) return false;
   int rc;
-  while ((rc = sqlite3_step(select)) == SQLITE_ROW) {
-    int columns = sqlite3_column_count(select);
-    for (int c = 0; c < columns; ++c) {
-      const void* data = sqlite3_column_blob(select, c);
-      int size = sqlite3_column_bytes(select, c);
-      if (data != nullptr && size > 0) *checksum += static_cast<const uint8_t*>(data)[size - 1];
-    }
-    ++*rows;
-  }
+  while ((rc = sqlite3_step(select)) == SQLITE_ROW) ++*rows;
   sqlite3_finalize(select);
   return rc == SQLITE_DONE;
+}
+
+bool WriteAll(int fd, const uint8_t* bytes, size_t size) {
+  while (size > 0) {
+    ssize_t n = write(fd, bytes, size);
+    if (n <= 0) return false;
+    bytes += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
 }
 
 }  // namespace
@@ -124,16 +129,14 @@ bool SqliteFill(const std::string& path, const BookData& data) {
   return sqlite3_close(db) == SQLITE_OK && ok;
 }
 
-bool SqliteWalk(const std::string& path, uint64_t* rows) {
+bool SqliteStep(const std::string& path, uint64_t* rows) {
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
     sqlite3_close(db);
     return false;
   }
-  uint64_t checksum = 0;
   *rows = 0;
-  bool ok = StepAll(db, "SELECT * FROM entries", rows, &checksum) &&
-            StepAll(db, "SELECT * FROM groups", rows, &checksum);
+  bool ok = StepAll(db, "SELECT * FROM entries", rows) && StepAll(db, "SELECT * FROM groups", rows);
   return sqlite3_close(db) == SQLITE_OK && ok;
 }
 
@@ -152,7 +155,7 @@ bool FlushedCopy(const std::string& from, const std::string& to) {
     ssize_t n = read(in, chunk, sizeof chunk);
     if (n < 0) ok = false;
     if (n <= 0) break;
-    if (write(out, chunk, static_cast<size_t>(n)) != n) {
+    if (!WriteAll(out, chunk, static_cast<size_t>(n))) {
       ok = false;
       break;
     }
@@ -161,6 +164,32 @@ bool FlushedCopy(const std::string& from, const std::string& to) {
   ok = fsync(out) == 0 && ok;
   ok = close(out) == 0 && ok;
   return ok && rename(temp.c_str(), to.c_str()) == 0;
+}
+
+bool FlushedWrite(const void* bytes, size_t size, const std::string& to) {
+  std::string temp = to + ".part";
+  int out = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (out < 0) return false;
+  bool ok = WriteAll(out, static_cast<const uint8_t*>(bytes), size);
+  ok = fsync(out) == 0 && ok;
+  ok = close(out) == 0 && ok;
+  return ok && rename(temp.c_str(), to.c_str()) == 0;
+}
+
+int RunProcess(const char* const* argv) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  int rc = posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char* const*>(argv), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return -1;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace bench
