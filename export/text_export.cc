@@ -8,7 +8,6 @@
 #include "records/cp932_bytes.h"
 #include "records/group_codec.h"
 #include "records/kojin_codec.h"
-#include "records/text_util.h"
 #include "store/errors.h"
 #include "store/file_store.h"
 #include "store/read_ahead.h"
@@ -17,7 +16,6 @@ namespace telbook {
 
 namespace {
 
-constexpr size_t kInitialLineSize = 1024;
 constexpr char kPersonalMark = 'K';
 constexpr char kGroupMark = 'G';
 constexpr char kQuote = '"';
@@ -57,49 +55,69 @@ std::string_view LineTypeWord(uint8_t line_type) {
   return kNoLine;
 }
 
-bool NeedsQuotes(uint8_t c) { return c == ',' || c == '\n' || c == '\r'; }
+constexpr bool NeedsQuotes(uint8_t c) { return c == ',' || c == '\n' || c == '\r'; }
+
+// States of the field rule's scan: it ended after a lead byte; a byte that needs quotes was seen.
+constexpr uint8_t kAfterLead = 1;
+constexpr uint8_t kQuoteSeen = 2;
+
+// The scan's state after each byte, from either double-byte state.
+struct ScanTable {
+  uint8_t next[2][256];
+  constexpr ScanTable() : next() {
+    for (int c = 0; c < 256; ++c) {
+      uint8_t b = static_cast<uint8_t>(c);
+      uint8_t quote = NeedsQuotes(b) ? kQuoteSeen : 0;
+      next[0][c] = static_cast<uint8_t>(quote | (IsLeadByte(b) ? kAfterLead : 0));
+      next[1][c] = static_cast<uint8_t>(quote | (IsTrailByte(b) ? 0 : kAfterLead));
+    }
+  }
+};
+constexpr ScanTable kScan{};
 
 }  // namespace
 
-// One line, built whole before it is written. It grows through the Env for any line; once an
-// allocation fails it stays failed and takes no more bytes.
-class TextExportWriter::Line {
+// The export's output: lines are formatted straight into one block, which goes to the file
+// whenever the next field does not fit in what is left of it, and at the end. A field longer
+// than the block grows it. The first failure, of memory or of a write, sticks: nothing more is
+// taken or written, and the export ends at the end of the line.
+class TextExportWriter::Output {
  public:
-  explicit Line(Env* env) : env_(env) {}
+  Output(Env* env, FileAccessor* accessor) : env_(env), accessor_(accessor) {}
 
-  bool Obtain() { return block_.Obtain(env_, kInitialLineSize); }
-  bool ok() const { return ok_; }
-  const uint8_t* data() const { return block_.data(); }
-  size_t size() const { return size_; }
-  void Clear() { size_ = 0; }
-
-  void Append(const void* bytes, size_t n) {
-    if (n == 0 || !Reserve(n) || block_.data() == nullptr) return;
-    memcpy(block_.data() + size_, bytes, n);
-    size_ += n;
+  bool Obtain() { return block_.Obtain(env_, kOutputBlockSize); }
+  void Start(FileHandle file) { file_ = file; }
+  bool ok() const { return failure_ == kNone; }
+  // The failure's detail: kNoMemory or kRecordFailed.
+  uint16_t failure() const {
+    return failure_ == kMemory ? detail::kNoMemory : detail::kRecordFailed;
   }
-  void Append(std::string_view text) { Append(text.data(), text.size()); }
-  void Append(char c) { Append(&c, 1); }
+
+  // Writes what is held.
+  bool Flush() {
+    if (!ok()) return false;
+    if (size_ == 0) return true;
+    uint32_t count = 0;
+    if (accessor_->Write(file_, block_.data(), static_cast<uint32_t>(size_), &count) != kOk) {
+      failure_ = kWrite;
+      return false;
+    }
+    size_ = 0;
+    return true;
+  }
+
+  void Append(std::string_view text) {
+    uint8_t* p = Room(text.size());
+    if (p != nullptr) Commit(Copy(p, text) - p);
+  }
 
   // The field rule over the concatenation of prefix and text: quoted when it holds a comma, CR
   // or LF; its last byte dropped when the double-byte scan ends after a lead byte; then a comma,
   // or CR LF for the last field of the line.
   void Field(std::string_view prefix, std::string_view text, bool last) {
-    bool quote = false;
-    bool after_lead = false;
-    for (std::string_view part : {prefix, text}) {
-      for (char ch : part) {
-        uint8_t c = static_cast<uint8_t>(ch);
-        if (NeedsQuotes(c)) quote = true;
-        if (!after_lead) {
-          after_lead = IsLeadByte(c);
-        } else if (IsTrailByte(c)) {
-          after_lead = false;
-        }
-      }
-    }
-    if (quote) Append(kQuote);
-    if (after_lead) {
+    uint8_t state = Scan(text, Scan(prefix, 0));
+    const bool quote = (state & kQuoteSeen) != 0;
+    if ((state & kAfterLead) != 0) {
       // The scan can end after a lead byte only when some byte was seen.
       if (!text.empty()) {
         text.remove_suffix(1);
@@ -107,52 +125,94 @@ class TextExportWriter::Line {
         prefix.remove_suffix(1);
       }
     }
-    Append(prefix);
-    Append(text);
-    if (quote) Append(kQuote);
-    End(last);
+    uint8_t* p = Room(prefix.size() + text.size() + 2 * quote + kLineEndSize);
+    if (p == nullptr) return;
+    uint8_t* start = p;
+    if (quote) *p++ = kQuote;
+    p = Copy(Copy(p, prefix), text);
+    if (quote) *p++ = kQuote;
+    Commit(End(p, last) - start);
   }
   void Field(std::string_view text, bool last) { Field({}, text, last); }
 
-  void Number(uint32_t value, bool last) {
-    char digits[text_util::kToTextBufferSize];
-    if (!text_util::ToText(static_cast<int32_t>(value), digits, 10)) digits[0] = '\0';
-    Field(digits, last);
-  }
-  // "K" or "G" followed by a sequence number.
+  // A number in decimal, or "K" or "G" followed by one: never quoted, never cut.
+  void Number(uint32_t value, bool last) { Sequence('\0', value, last); }
   void Sequence(char mark, uint32_t value, bool last) {
-    char digits[text_util::kToTextBufferSize];
-    if (!text_util::ToText(static_cast<int32_t>(value), digits, 10)) digits[0] = '\0';
-    Field(std::string_view(&mark, 1), digits, last);
+    uint8_t* p = Room(kNumberFieldSize);
+    if (p == nullptr) return;
+    uint8_t* start = p;
+    if (mark != '\0') *p++ = static_cast<uint8_t>(mark);
+    char digits[kMaxDigits];
+    size_t n = 0;
+    do {
+      digits[n++] = static_cast<char>('0' + value % 10);
+      value /= 10;
+    } while (value != 0);
+    while (n > 0) *p++ = static_cast<uint8_t>(digits[--n]);
+    Commit(End(p, last) - start);
   }
+  // Ends the line's last field when it was written without its end.
   void End(bool last) {
-    if (last) {
-      Append(kLineEnd, kLineEndSize);
-    } else {
-      Append(kSeparator);
-    }
+    uint8_t* p = Room(kLineEndSize);
+    if (p != nullptr) Commit(End(p, last) - p);
   }
 
  private:
-  bool Reserve(size_t n) {
-    if (!ok_) return false;
-    if (block_.size() - size_ >= n) return true;
-    size_t capacity = block_.size() * 2;
-    if (capacity < size_ + n) capacity = size_ + n;
-    MemoryBlock larger;
-    if (!larger.Obtain(env_, capacity)) {
-      ok_ = false;
-      return false;
+  // A block of this size takes some 180 personal entry lines, or a group of 9999 members.
+  static constexpr size_t kOutputBlockSize = 64 * 1024;
+  static constexpr size_t kMaxDigits = 10;
+  static constexpr size_t kNumberFieldSize = 1 + kMaxDigits + kLineEndSize;
+
+  enum Failure : uint8_t { kNone, kMemory, kWrite };
+
+  static uint8_t Scan(std::string_view text, uint8_t state) {
+    uint8_t quote = state & kQuoteSeen;
+    uint8_t lead = state & kAfterLead;
+    for (char ch : text) {
+      uint8_t next = kScan.next[lead][static_cast<uint8_t>(ch)];
+      quote |= next;
+      lead = next & kAfterLead;
     }
-    memcpy(larger.data(), block_.data(), size_);
-    block_ = std::move(larger);
-    return true;
+    return static_cast<uint8_t>((quote & kQuoteSeen) | lead);
   }
 
+  static uint8_t* Copy(uint8_t* p, std::string_view text) {
+    if (!text.empty()) memcpy(p, text.data(), text.size());
+    return p + text.size();
+  }
+  static uint8_t* End(uint8_t* p, bool last) {
+    if (last) {
+      memcpy(p, kLineEnd, kLineEndSize);
+      return p + kLineEndSize;
+    }
+    *p = kSeparator;
+    return p + 1;
+  }
+
+  // Room for n bytes at the end of what is held, writing what is held or growing the block
+  // when needed; null after a failure.
+  uint8_t* Room(size_t n) {
+    if (!ok()) return nullptr;
+    if (block_.size() - size_ >= n) return block_.data() + size_;
+    if (!Flush()) return nullptr;
+    if (block_.size() < n) {
+      MemoryBlock larger;
+      if (!larger.Obtain(env_, n)) {
+        failure_ = kMemory;
+        return nullptr;
+      }
+      block_ = std::move(larger);
+    }
+    return block_.data();
+  }
+  void Commit(ptrdiff_t n) { size_ += static_cast<size_t>(n); }
+
   Env* env_;
+  FileAccessor* accessor_;
+  FileHandle file_ = nullptr;
   MemoryBlock block_;
   size_t size_ = 0;
-  bool ok_ = true;
+  Failure failure_ = kNone;
 };
 
 void TextExportWriter::SetChosen(const uint16_t* numbers, uint16_t count, uint16_t base) {
@@ -181,21 +241,13 @@ short TextExportWriter::ReadRecord(const uint8_t* slot, MemoryBlock* block) {
   return kOk;
 }
 
-short TextExportWriter::WriteLine(FileHandle out, const Line& line) {
-  if (!line.ok()) {
-    store_->RecordError(category::kClose, detail::kNoMemory);
-    return kFailed;
-  }
-  uint32_t count = 0;
-  if (accessor_.Write(out, line.data(), static_cast<uint32_t>(line.size()), &count) != kOk) {
-    store_->RecordError(category::kClose, detail::kRecordFailed);
-    return kFailed;
-  }
-  return kOk;
+short TextExportWriter::EndLine(const Output& output) {
+  if (output.ok()) return kOk;
+  store_->RecordError(category::kClose, output.failure());
+  return kFailed;
 }
 
-short TextExportWriter::WritePersonalLines(FileHandle out, const uint8_t* slots,
-                                           MemoryBlock* record, Line* line) {
+short TextExportWriter::WritePersonalLines(const uint8_t* slots, MemoryBlock* record, Output* out) {
   uint16_t counter = 0;
   for (uint32_t n = 1; n <= format::kSlotsPerTable; ++n) {
     sequence_[n] = counter;
@@ -216,34 +268,33 @@ short TextExportWriter::WritePersonalLines(FileHandle out, const uint8_t* slots,
       if (!view.Main(i, &text[i])) text[i] = {};
     }
     std::string_view relay_id = text[kRelayIdString];
-    line->Clear();
-    line->Sequence(kPersonalMark, counter, false);
-    line->Field(text[kNameString], false);
-    line->Field(text[kFuriganaString], false);
-    line->Field(text[kAffiliationString], false);
-    line->Field(LineTypeWord(view.line_type()), text[kFaxNumberString], false);
-    line->Field(view.Extension(kojin::kSpeedDial), false);
-    line->Field(text[kPhoneString], false);
-    line->Field(text[kEMailString], false);
-    line->Field(text[kMemoString], false);
-    line->Number(ExportedCommMode(view.comm_mode()), false);
-    line->Field(view.Extension(kojin::kFCode), false);
-    line->Field(view.Extension(kojin::kPCode), false);
-    line->Field(text[kBoxNumberString], false);
-    line->Field(text[kBoxPasswordString], false);
-    line->Field(relay_id, false);
-    line->Number(view.relay_output(), relay_id.empty());
+    out->Sequence(kPersonalMark, counter, false);
+    out->Field(text[kNameString], false);
+    out->Field(text[kFuriganaString], false);
+    out->Field(text[kAffiliationString], false);
+    out->Field(LineTypeWord(view.line_type()), text[kFaxNumberString], false);
+    out->Field(view.Extension(kojin::kSpeedDial), false);
+    out->Field(text[kPhoneString], false);
+    out->Field(text[kEMailString], false);
+    out->Field(text[kMemoString], false);
+    out->Number(ExportedCommMode(view.comm_mode()), false);
+    out->Field(view.Extension(kojin::kFCode), false);
+    out->Field(view.Extension(kojin::kPCode), false);
+    out->Field(text[kBoxNumberString], false);
+    out->Field(text[kBoxPasswordString], false);
+    out->Field(relay_id, false);
+    out->Number(view.relay_output(), relay_id.empty());
     if (!relay_id.empty()) {
       // The broadcast list goes out as stored: neither quoted nor checked for a lone lead byte.
-      line->Append(text[kBroadcastListString]);
-      line->End(true);
+      out->Append(text[kBroadcastListString]);
+      out->End(true);
     }
-    if (WriteLine(out, *line) != kOk) return kFailed;
+    if (EndLine(*out) != kOk) return kFailed;
   }
   return kOk;
 }
 
-short TextExportWriter::WriteGroupLines(FileHandle out, Line* line) {
+short TextExportWriter::WriteGroupLines(Output* out) {
   MemoryBlock record;
   if (!record.Obtain(store_->env(), format::kMaxGroupRecordSize)) {
     store_->RecordError(category::kClose, detail::kNoMemory);
@@ -279,19 +330,18 @@ short TextExportWriter::WriteGroupLines(FileHandle out, Line* line) {
     std::string_view furigana;
     if (!view.Text(0, &name)) name = {};
     if (!view.Text(1, &furigana)) furigana = {};
-    line->Clear();
-    line->Sequence(kGroupMark, counter, false);
-    line->Field(name, false);
-    line->Field(furigana, false);
-    line->Number(members, members == 0);
+    out->Sequence(kGroupMark, counter, false);
+    out->Field(name, false);
+    out->Field(furigana, false);
+    out->Number(members, members == 0);
     uint32_t written = 0;
     for (size_t k = 0; k < places; ++k) {
       uint16_t member = view.place(k);
       if (!exported(member)) continue;
       ++written;
-      line->Sequence(kPersonalMark, sequence_[member], written == members);
+      out->Sequence(kPersonalMark, sequence_[member], written == members);
     }
-    if (WriteLine(out, *line) != kOk) return kFailed;
+    if (EndLine(*out) != kOk) return kFailed;
   }
   return kOk;
 }
@@ -300,8 +350,8 @@ short TextExportWriter::Export(const uint16_t* personal, uint16_t personal_count
                                const uint16_t* groups, uint16_t group_count,
                                const char* file_name) {
   Env* env = store_->env();
-  Line line(env);
-  if (!line.Obtain()) return kFailed;
+  Output output(env, &accessor_);
+  if (!output.Obtain()) return kFailed;
   MemoryBlock record;
   if (!record.Obtain(env, format::kMaxPersonalRecordSize)) {
     store_->RecordError(category::kClose, detail::kNoMemory);
@@ -315,15 +365,17 @@ short TextExportWriter::Export(const uint16_t* personal, uint16_t personal_count
   OpenError open_error = OpenError::kNone;
   FileHandle out = env->OpenFile(file_name, OpenMode::kCreate, &open_error);
   if (out == nullptr) return kFailed;
+  output.Start(out);
 
   memset(marked_, 0, sizeof(marked_));
   SetChosen(personal, personal_count, 0);
-  short status = WritePersonalLines(out, slots, &record, &line);
+  short status = WritePersonalLines(slots, &record, &output);
   record.Release();
   if (status == kOk) {
     SetChosen(groups, group_count, format::kGroupBase);
-    status = WriteGroupLines(out, &line);
+    status = WriteGroupLines(&output);
   }
+  if (status == kOk && !output.Flush()) status = EndLine(output);
   // A close that fails may have lost what was written.
   if (accessor_.Close(out) != kOk && status == kOk) {
     store_->RecordError(category::kClose, detail::kRecordFailed);

@@ -36,15 +36,16 @@ class TextExportWriter final {
                uint16_t group_count, const char* file_name);
 
  private:
-  class Line;
+  class Output;
 
   // slots: the personal index; record: a buffer of at least the longest personal record.
-  short WritePersonalLines(FileHandle out, const uint8_t* slots, MemoryBlock* record, Line* line);
-  short WriteGroupLines(FileHandle out, Line* line);
+  short WritePersonalLines(const uint8_t* slots, MemoryBlock* record, Output* out);
+  short WriteGroupLines(Output* out);
   // Reads the record of a slot into *block, grown when the slot is longer. 0, or -1 with
   // (kClose, kNoMemory) when no memory, (kClose, kRecordFailed) when the read fails.
   short ReadRecord(const uint8_t* slot, MemoryBlock* block);
-  short WriteLine(FileHandle out, const Line& line);
+  // 0 when the output took the line; -1 with (kClose, kNoMemory) or (kClose, kRecordFailed).
+  short EndLine(const Output& output);
   void SetChosen(const uint16_t* numbers, uint16_t count, uint16_t base);
 
   FileStore* store_;

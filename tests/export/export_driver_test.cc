@@ -201,6 +201,39 @@ TEST_F(ExportDriverTest, TheTextExportsStatusesWhenMemoryRunsOut) {
   ExpectUntouched();
 }
 
+TEST_F(ExportDriverTest, AWriteThatFailsAfterTheFirstBlockFailsTheTextExport) {
+  // Some 200 kB of lines, written a block at a time: the third write fails.
+  BookImage book;
+  std::vector<uint16_t> personal;
+  std::string expected;
+  for (int n = 1; n <= 3000; ++n) {
+    std::string name = ("entry " + std::to_string(n) + std::string(40, 'x')).substr(0, 40);
+    book.AddKojin(n, Entry(name));
+    personal.push_back(static_cast<uint16_t>(n));
+    expected += PlainLine(n, name);
+  }
+  book.Save(book_);
+  FaultEnv env(Env::Default());
+  ScopedSessionEnv scoped(&env);
+  SessionHolder s;
+  ASSERT_EQ(TL_openDataBase(s, book_.c_str()), 0);
+  auto run = [&] {
+    return TL_writeSrchData(s, personal.data(), 3000, nullptr, 0, 0, out_.c_str(), nullptr);
+  };
+  WriteFile(out_, kOld);
+  env.Reset();
+  env.FailAt(FaultKind::kWrite, 3);
+  EXPECT_EQ(run(), -1);
+  EXPECT_TRUE(env.Fired());
+  EXPECT_EQ(ErrorOf(s), (Pair{40, 30}));
+  ExpectUntouched();
+  // Unfailed, the same export is whole.
+  env.Reset();
+  ASSERT_EQ(run(), 0);
+  EXPECT_GT(env.Count(FaultKind::kWrite), 3);
+  EXPECT_TRUE(Output() == expected);
+}
+
 INSTANTIATE_TEST_SUITE_P(BothFormats, ExportFaultTest, ::testing::Values(0, 1));
 
 }  // namespace

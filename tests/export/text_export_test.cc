@@ -154,23 +154,29 @@ TEST_F(TextExportTest, AGroupOfAllEntriesMakesOneLongLine) {
 }
 
 TEST_F(TextExportTest, ForeignRecordsLongerThanTheirFields) {
-  // An older layout: no extension block, texts back to back from 43, longer than any field.
-  std::string name(3000, 'n');
-  Bytes r(43, 0);
-  r[0] = 1;
-  r[34] = 1;
-  for (int n = 0; n < 13; ++n) {
-    PutU16(&r, 2 + 2 * n, static_cast<uint16_t>(r.size()));
-    std::string text = n == 0 ? name : n == 6 ? std::string("m,") + std::string(2000, 'x') : "";
-    r.insert(r.end(), text.begin(), text.end());
-    r.push_back(0);
-  }
+  // An older layout: no extension block, texts back to back from 43, longer than any field. The
+  // second record's line is longer than the block the export writes through.
+  const std::string names[] = {std::string(3000, 'n'), std::string(30000, 'N')};
+  const std::string memos[] = {"m," + std::string(2000, 'x'), "m," + std::string(35000, 'y')};
   BookImage book;
-  book.AddRaw(false, 1, r, 1, 1);
+  std::string expected;
+  for (int i = 0; i < 2; ++i) {
+    Bytes r(43, 0);
+    r[0] = 1;
+    r[34] = 1;
+    for (int n = 0; n < 13; ++n) {
+      PutU16(&r, 2 + 2 * n, static_cast<uint16_t>(r.size()));
+      std::string text = n == 0 ? names[i] : n == 6 ? memos[i] : "";
+      r.insert(r.end(), text.begin(), text.end());
+      r.push_back(0);
+    }
+    book.AddRaw(false, i + 1, r, 1, 1);
+    expected += Line({"K" + std::to_string(i + 1), names[i], "", "", "[Inline]", "", "", "",
+                      "\"" + memos[i] + "\"", "0", "", "", "", "", "", "0"});
+  }
   Open(book);
-  ASSERT_EQ(Export({1}, {}), 0);
-  EXPECT_EQ(Output(), Line({"K1", name, "", "", "[Inline]", "", "", "",
-                            "\"m," + std::string(2000, 'x') + "\"", "0", "", "", "", "", "", "0"}));
+  ASSERT_EQ(Export({1, 2}, {}), 0);
+  EXPECT_EQ(Output(), expected);
 }
 
 TEST_F(TextExportTest, AChosenRecordOfAnotherKindFails) {
