@@ -86,14 +86,6 @@ const char* ExtensionField(const TL_Kojin* entry, int n, size_t* capacity) {
 
 uint8_t KojinView::kind() const { return U8At(record_, length_, kojin::kKindOffset); }
 
-bool KojinView::Main(int n, std::string_view* text) const {
-  return MainString(record_, length_, n, text);
-}
-
-std::string_view KojinView::Extension(int n) const {
-  return TextAt(record_, length_, ExtensionOffset(n));
-}
-
 uint16_t KojinView::AltBlock() const {
   uint16_t block = U16At(record_, length_, kojin::kExtensionLinkOffset);
   if (block == 0) return 0;

@@ -102,9 +102,9 @@ class KojinView {
 
   uint8_t kind() const;
   // False when the kind is none of 1, 2 and 3 (the caller reports (kTextField, kWrongKind)).
-  bool Main(int n, std::string_view* text) const;
+  bool Main(int n, std::string_view* text) const { return MainString(record_, length_, n, text); }
   // Empty when the record has no extension block (0 at offset 28).
-  std::string_view Extension(int n) const;
+  std::string_view Extension(int n) const { return TextAt(record_, length_, ExtensionOffset(n)); }
   // Where extension string n starts; length() (an empty text) when the record has none.
   size_t ExtensionOffset(int n) const {
     uint16_t block = U16At(record_, length_, kojin::kExtensionLinkOffset);

@@ -1,5 +1,6 @@
 // Record loads and the decoding of personal entries and list items, by format version.
-// Every record is read into a block of exactly its length and released before returning.
+// A record is read into a block of exactly its length, or on walks decoded where it lies in the
+// read-ahead block; nothing of it is kept after returning.
 #include "records/record_reader.h"
 
 #include "records/kojin_codec.h"
@@ -22,7 +23,7 @@ void Put(char (&field)[N], std::string_view text) {
 }  // namespace
 
 short RecordReader::Load(uint16_t record_number, uint16_t category, MemoryBlock* block,
-                         uint8_t** slot, bool ahead) {
+                         uint8_t** slot) {
   block->Release();
   uint8_t* s = nullptr;
   if (lookup_.Lookup(record_number, &s) != kOk) return kFailed;
@@ -31,16 +32,42 @@ short RecordReader::Load(uint16_t record_number, uint16_t category, MemoryBlock*
     store_->RecordError(category, detail::kNoMemory);
     return kFailed;
   }
-  short status;
-  ReadAhead& read_ahead = store_->read_ahead();
-  if (ahead) {
-    if (!read_ahead.ready()) read_ahead.Obtain(ReadAhead::kBlockSize);
-    status = read_ahead.Read(store_->handle, Slot::offset(s), Slot::length(s), block->data());
-  } else {
-    status = read_ahead.ReadOnce(store_->handle, Slot::offset(s), Slot::length(s), block->data());
-  }
+  short status = store_->read_ahead().ReadOnce(store_->handle, Slot::offset(s), Slot::length(s),
+                                               block->data());
   if (status != kOk) block->Release();
   return status;
+}
+
+short RecordReader::LoadAhead(uint16_t record_number, uint16_t category, Loaded* record) {
+  record->data = nullptr;
+  record->size = 0;
+  uint8_t* s = nullptr;
+  if (lookup_.Lookup(record_number, &s) != kOk) return kFailed;
+  const uint16_t length = Slot::length(s);
+  if (length == 0) {
+    store_->RecordError(category, detail::kNoMemory);
+    return kFailed;
+  }
+  ReadAhead& ahead = store_->read_ahead();
+  if (!ahead.ready()) ahead.Obtain(ReadAhead::kBlockSize);
+  const uint8_t* bytes = nullptr;
+  short status = ahead.View(store_->handle, Slot::offset(s), length, &bytes);
+  if (status != kOk) return status;
+  if (bytes == nullptr) {
+    if (!record->own.Obtain(store_->env(), length)) {
+      store_->RecordError(category, detail::kNoMemory);
+      return kFailed;
+    }
+    status = ahead.Read(store_->handle, Slot::offset(s), length, record->own.data());
+    if (status != kOk) {
+      record->own.Release();
+      return status;
+    }
+    bytes = record->own.data();
+  }
+  record->data = bytes;
+  record->size = length;
+  return kOk;
 }
 
 short RecordReader::ReadKojin(uint16_t record_number, TL_Kojin* entry) {
@@ -101,10 +128,10 @@ short RecordReader::ReadKojin(uint16_t record_number, TL_Kojin* entry) {
   return kOk;
 }
 
-short RecordReader::LoadChecked(uint16_t record_number, TL_ListItem* item, MemoryBlock* block) {
-  short status = Load(record_number, category::kListItem, block, nullptr, /*ahead=*/true);
+short RecordReader::LoadChecked(uint16_t record_number, TL_ListItem* item, Loaded* record) {
+  short status = LoadAhead(record_number, category::kListItem, record);
   if (status != kOk) return status;
-  KojinView view(block->data(), block->size());
+  KojinView view(record->data, record->size);
   uint8_t expected = format::kKindPersonal;
   if (record_number > format::kGroupBase) {
     expected = format::kKindGroup;
@@ -113,7 +140,6 @@ short RecordReader::LoadChecked(uint16_t record_number, TL_ListItem* item, Memor
     if (item->Kind == kojin::kAltInForce) expected = format::kKindPersonalAltDest;
   }
   if (view.kind() != expected) {
-    block->Release();
     store_->RecordError(category::kListItem, detail::kWrongKind);
     return kFailed;
   }
@@ -122,10 +148,10 @@ short RecordReader::LoadChecked(uint16_t record_number, TL_ListItem* item, Memor
 }
 
 short RecordReader::ReadListItem(uint16_t record_number, TL_ListItem* item) {
-  MemoryBlock block;
-  short status = LoadChecked(record_number, item, &block);
+  Loaded record;
+  short status = LoadChecked(record_number, item, &record);
   if (status != kOk) return status;
-  KojinView view(block.data(), block.size());
+  KojinView view(record.data, record.size);
   // The kind was checked, so the main string decoder accepts the record.
   std::string_view text;
   item->RecordNumber = record_number;
@@ -163,11 +189,11 @@ short RecordReader::ReadListItem(uint16_t record_number, TL_ListItem* item) {
 }
 
 short RecordReader::ReadReading(uint16_t record_number, TL_ListItem* item, uint8_t* slot) {
-  MemoryBlock block;
-  short status = LoadChecked(record_number, item, &block);
+  Loaded record;
+  short status = LoadChecked(record_number, item, &record);
   if (status != kOk) return status;
   std::string_view reading;
-  MainString(block.data(), block.size(), 1, &reading);
+  MainString(record.data, record.size, 1, &reading);
   item->RecordNumber = record_number;
   Put(item->Furigana, reading);
   uint8_t favourite_bits = Slot::tab(slot) & format::kTabFavouriteMask;

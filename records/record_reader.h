@@ -21,11 +21,20 @@ class RecordReader final {
   // store's handle; the slot is written to *slot when slot is not null. 0; or -1 with the record
   // index's pair for a number outside both ranges, (category, kNoMemory) when the block cannot be
   // had or the slot's length is 0, and the file layer's status and pair when the read fails. On
-  // failure the block is empty. With ahead, the bytes come through the store's read-ahead
-  // block (obtained at its first use, and passed by when it cannot be had), for walks that read
-  // record after record.
+  // failure the block is empty.
   short Load(uint16_t record_number, uint16_t category, MemoryBlock* block,
-             uint8_t** slot = nullptr, bool ahead = false);
+             uint8_t** slot = nullptr);
+
+  // A record as walks load it: its bytes where they lie in the store's read-ahead block, valid
+  // until the next read of the record area, or in a block of its own.
+  struct Loaded {
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    MemoryBlock own;
+  };
+  // Load for walks that read record after record: the bytes come through the store's read-ahead
+  // block (obtained at its first use, and passed by when it cannot be had). Fails as Load does.
+  short LoadAhead(uint16_t record_number, uint16_t category, Loaded* record);
 
   // TL_readKojin: fills the entry from personal record 1 to 9999. -1 with (kReadKojin, kOpenFailed)
   // when no phone book is open, (kReadKojin, kNoCountPlace) for a null entry, (kReadKojin,
@@ -47,7 +56,7 @@ class RecordReader final {
 
  private:
   // Loads a list item's record and checks its kind; sets the item's kind byte.
-  short LoadChecked(uint16_t record_number, TL_ListItem* item, MemoryBlock* block);
+  short LoadChecked(uint16_t record_number, TL_ListItem* item, Loaded* record);
 
   FileStore* store_;
   IndexLookup lookup_;

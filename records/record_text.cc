@@ -14,23 +14,6 @@ constexpr uint8_t kTab = 0x09;
 constexpr uint8_t kSpace = 0x20;
 }  // namespace
 
-std::string_view TextAt(const uint8_t* record, size_t length, size_t offset) {
-  if (record == nullptr || offset >= length) return {};
-  const uint8_t* start = record + offset;
-  size_t limit = length - offset;
-  const void* zero = memchr(start, 0, limit);
-  size_t size =
-      zero == nullptr ? limit : static_cast<size_t>(static_cast<const uint8_t*>(zero) - start);
-  return std::string_view(reinterpret_cast<const char*>(start), size);
-}
-
-bool MainString(const uint8_t* record, size_t length, int n, std::string_view* text) {
-  size_t offset = 0;
-  bool known = MainStringOffset(record, length, n, &offset);
-  *text = known ? TextAt(record, length, offset) : std::string_view();
-  return known;
-}
-
 void CopyToField(char* field, size_t capacity, std::string_view text) {
   if (field == nullptr || capacity == 0) return;
   size_t n = text.size() < capacity - 1 ? text.size() : capacity - 1;

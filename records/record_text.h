@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "store/coding.h"
@@ -15,7 +16,15 @@ namespace telbook {
 // The text that starts at `offset` of a record of `length` bytes: its bytes up to the first zero
 // byte, or up to the record's end when there is none. An offset at or past the end gives an
 // empty text. The view points into the record.
-std::string_view TextAt(const uint8_t* record, size_t length, size_t offset);
+inline std::string_view TextAt(const uint8_t* record, size_t length, size_t offset) {
+  if (record == nullptr || offset >= length) return {};
+  const uint8_t* start = record + offset;
+  size_t limit = length - offset;
+  const void* zero = memchr(start, 0, limit);
+  size_t size =
+      zero == nullptr ? limit : static_cast<size_t>(static_cast<const uint8_t*>(zero) - start);
+  return std::string_view(reinterpret_cast<const char*>(start), size);
+}
 
 // The 16-bit value at `offset`, or 0 when its two bytes do not both lie inside the record.
 inline uint16_t U16At(const uint8_t* record, size_t length, size_t offset) {
@@ -28,10 +37,6 @@ inline uint8_t U8At(const uint8_t* record, size_t length, size_t offset) {
   return record[offset];
 }
 
-// Main string n of a stored record: personal kinds (1 and 3) find its offset at 2 + 2n, groups
-// (kind 2) at 6 + 2n. False for any other kind (and for an empty record); the caller records
-// (kTextField, kWrongKind) when it reports the failure.
-bool MainString(const uint8_t* record, size_t length, int n, std::string_view* text);
 // Where main string n starts, as MainString finds it; *offset is `length` (an empty text) when
 // the record holds no offset for it. False, with *offset at `length`, for any other kind.
 inline bool MainStringOffset(const uint8_t* record, size_t length, int n, size_t* offset) {
@@ -56,6 +61,16 @@ inline bool MainStringOffset(const uint8_t* record, size_t length, int n, size_t
   size_t link = table + 2 * static_cast<size_t>(n);
   if (link + 2 <= length) *offset = U16At(record, length, link);
   return true;
+}
+
+// Main string n of a stored record: personal kinds (1 and 3) find its offset at 2 + 2n, groups
+// (kind 2) at 6 + 2n. False for any other kind (and for an empty record); the caller records
+// (kTextField, kWrongKind) when it reports the failure.
+inline bool MainString(const uint8_t* record, size_t length, int n, std::string_view* text) {
+  size_t offset = 0;
+  bool known = MainStringOffset(record, length, n, &offset);
+  *text = known ? TextAt(record, length, offset) : std::string_view();
+  return known;
 }
 
 // Copies a text into a host field of `capacity` bytes (capacity >= 1), cut to capacity - 1 bytes

@@ -19,6 +19,32 @@ void ReadAhead::Release() {
   block_.Release();
 }
 
+bool ReadAhead::Hold(FileHandle file, uint32_t from, uint32_t limit) {
+  Env* env = store_->env();
+  uint32_t end = 0;
+  if (file == nullptr || !env->Seek(file, 0, SeekMode::kEnd, &end) || end <= from) return false;
+  if (file == file_ && start_ <= from && static_cast<uint64_t>(start_) + length_ >= end) {
+    return true;
+  }
+  const uint32_t size = end - from;
+  if (size > limit) return false;
+  if (block_.size() < size) {
+    MemoryBlock larger;
+    if (!larger.Obtain(env, size)) return false;
+    block_ = std::move(larger);
+  }
+  Forget();
+  uint32_t count = 0;
+  if (!env->Seek(file, from, SeekMode::kBegin, &end) ||
+      !env->Read(file, block_.data(), size, &count) || count != size) {
+    return false;
+  }
+  file_ = file;
+  start_ = from;
+  length_ = count;
+  return true;
+}
+
 bool ReadAhead::ReachesHeldBytes(FileHandle file, uint32_t offset, uint32_t length) const {
   const AppendBuffer& held = store_->write_behind();
   return length != 0 && file != nullptr && file == held.file() &&
@@ -53,27 +79,38 @@ short ReadAhead::ReadOnce(FileHandle file, uint32_t offset, uint32_t length, uin
   return accessor_.Read(file, out, length, &count);
 }
 
-short ReadAhead::Read(FileHandle file, uint32_t offset, uint32_t length, uint8_t* out) {
-  if (ReachesHeldBytes(file, offset, length)) return ReadAcrossHeldBytes(file, offset, length, out);
-  const uint64_t end = static_cast<uint64_t>(offset) + length;
-  if (file == file_ && offset >= start_ && end <= static_cast<uint64_t>(start_) + length_) {
-    memcpy(out, block_.data() + (offset - start_), length);
+short ReadAhead::View(FileHandle file, uint32_t offset, uint32_t length, const uint8_t** bytes) {
+  *bytes = nullptr;
+  if (ReachesHeldBytes(file, offset, length) || block_.empty() || length > block_.size()) {
     return kOk;
   }
-  Forget();
-  uint32_t count = 0;
-  if (accessor_.Position(file, offset, SeekMode::kBegin, nullptr) != kOk) return kFailed;
-  if (block_.empty() || length > block_.size()) {
-    return accessor_.Read(file, out, length, &count);
+  const uint64_t end = static_cast<uint64_t>(offset) + length;
+  if (file != file_ || offset < start_ || end > static_cast<uint64_t>(start_) + length_) {
+    Forget();
+    uint32_t count = 0;
+    if (accessor_.Position(file, offset, SeekMode::kBegin, nullptr) != kOk ||
+        accessor_.ReadUpTo(file, block_.data(), static_cast<uint32_t>(block_.size()), length,
+                           &count) != kOk) {
+      return kFailed;
+    }
+    file_ = file;
+    start_ = offset;
+    length_ = count;
   }
-  if (accessor_.ReadUpTo(file, block_.data(), static_cast<uint32_t>(block_.size()), length,
-                         &count) != kOk) {
-    return kFailed;
+  *bytes = block_.data() + (offset - start_);
+  return kOk;
+}
+
+short ReadAhead::Read(FileHandle file, uint32_t offset, uint32_t length, uint8_t* out) {
+  const uint8_t* bytes = nullptr;
+  short status = View(file, offset, length, &bytes);
+  if (status != kOk) return status;
+  if (bytes == nullptr) {
+    status = ReadOnce(file, offset, length, out);
+    if (status != kOk) Forget();
+    return status;
   }
-  file_ = file;
-  start_ = offset;
-  length_ = count;
-  memcpy(out, block_.data(), length);
+  if (length != 0) memcpy(out, bytes, length);
   return kOk;
 }
 

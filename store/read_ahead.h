@@ -31,6 +31,11 @@ class ReadAhead final {
   // Forgets the bytes held and gives the block back.
   void Release();
   bool ready() const { return !block_.empty(); }
+  // Holds every byte of file from `from` to its end in the block, grown to hold them, when they
+  // are at most limit bytes: reads anywhere among them are then copies until the next Forget().
+  // A hint: false, recording nothing and with reads unchanged, when the bytes are more than limit
+  // or cannot be had.
+  bool Hold(FileHandle file, uint32_t from, uint32_t limit);
   // Drops the bytes held, so that the next read goes to the file.
   void Forget() {
     file_ = nullptr;
@@ -44,6 +49,11 @@ class ReadAhead final {
   // or -1 with (kFileMove, kMoveFailed) or (kFileRead, kReadFailed) when the file cannot be read or
   // holds fewer bytes; the block is then empty.
   short Read(FileHandle file, uint32_t offset, uint32_t length, uint8_t* out);
+  // The same bytes left in the block: 0 with *bytes pointing at them there, valid until the next
+  // call on this read-ahead; 0 with *bytes null, nothing read, when they cannot lie in the block
+  // (no block, bytes longer than it, bytes held by the write-behind block), for the caller to
+  // Read them into a buffer of its own; -1 as Read fails.
+  short View(FileHandle file, uint32_t offset, uint32_t length, const uint8_t** bytes);
   // The same without the block: for single records, where reading a block ahead buys nothing.
   short ReadOnce(FileHandle file, uint32_t offset, uint32_t length, uint8_t* out);
 

@@ -268,16 +268,18 @@ TEST(RecordEnumeratorFaultTest, AFailedRecordReadKeepsItsPairAndTheWalkMovesOn) 
   ScopedSessionEnv scope(&faults);
   SessionHolder s;
   ASSERT_EQ(TL_openDataBase(s, path.c_str()), 0);
-  // The open's rebuild of the other class read both records ahead: the fault below must meet a
-  // read of the file.
-  FromHandle(s)->store.read_ahead().Forget();
+  // The open's rebuild of the other class read both records ahead: the faults below must meet
+  // the read-ahead block's allocation, the record's own block and a read of the file.
+  FromHandle(s)->store.read_ahead().Release();
   unsigned short count = 0;
   ASSERT_EQ(TL_beginSRCH(s, &count), 0);
   TL_ListItem item;
   faults.Reset();
+  faults.SetSticky(true);
   faults.FailAt(FaultKind::kAlloc, 1);
   EXPECT_EQ(TL_readSrchData(s, &item), -1);
   EXPECT_EQ(ErrorOf(s), (Pair{4, 4}));
+  faults.SetSticky(false);
   faults.Reset();
   faults.FailAt(FaultKind::kRead, 1);
   EXPECT_EQ(TL_readSrchData(s, &item), -1);

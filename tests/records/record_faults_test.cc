@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "book_builder.h"
+#include "interface/session.h"
 #include "interface/telbook.h"
 #include "platform/fault_env.h"
 #include "records/records_fixture.h"
@@ -100,9 +101,14 @@ TEST_F(RecordFaultTest, GroupOpenFailuresKeepTheCursor) {
   EXPECT_EQ(TL_openGroup(s_, 16385), -1);
   EXPECT_EQ(ErrorOf(s_), (Pair{14, 15}));
   TL_ListItem item;
+  // A member is read ahead, or into a block of its own when the read-ahead block cannot be had.
+  FromHandle(s_)->store.read_ahead().Release();
+  env_.SetSticky(true);
   env_.FailAt(FaultKind::kAlloc, 1);
   EXPECT_EQ(TL_readGroupMember(s_, &item), -1);  // the member counts as handed out
   EXPECT_EQ(ErrorOf(s_), (Pair{4, 4}));
+  env_.SetSticky(false);
+  env_.FailAt(FaultKind::kAlloc, 0);
   EXPECT_EQ(TL_readGroupMember(s_, &item), -1);
   EXPECT_EQ(ErrorOf(s_), (Pair{9, 10}));
   ASSERT_EQ(TL_readGroupData(s_, &g), 0);

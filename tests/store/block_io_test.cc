@@ -177,6 +177,62 @@ TEST_F(BlockIoTest, ReadAheadServesBytesFromItsBlockUntilForgotten) {
   env_.Close(in);
 }
 
+// Views point into the block, and a held area serves every read inside it without the file,
+// until it is forgotten; refused, it changes nothing.
+TEST_F(BlockIoTest, ViewsAndHeldAreasAreTheFilesBytes) {
+  Bytes content = Pattern(1000, 3);
+  WriteFile(dir_.File("in"), content);
+  FileHandle in = Open("in", OpenMode::kUpdate);
+  ReadAhead ahead(&store_);
+  ASSERT_TRUE(ahead.Obtain(256));
+  const uint8_t* bytes = nullptr;
+  ASSERT_EQ(ahead.View(in, 100, 50, &bytes), 0);
+  ASSERT_NE(bytes, nullptr);
+  EXPECT_TRUE(Bytes(bytes, bytes + 50) == Bytes(content.begin() + 100, content.begin() + 150));
+  ASSERT_EQ(ahead.View(in, 120, 50, &bytes), 0);
+  EXPECT_EQ(bytes[0], content[120]);
+  EXPECT_EQ(env_.Count(FaultKind::kRead), 1);
+  ASSERT_EQ(ahead.View(in, 0, 300, &bytes), 0);
+  EXPECT_EQ(bytes, nullptr) << "longer than the block: the caller reads it";
+  EXPECT_EQ(env_.Count(FaultKind::kRead), 1);
+
+  EXPECT_FALSE(ahead.Hold(in, 200, 799)) << "800 bytes from 200 to the end";
+  env_.SetSticky(true);
+  env_.FailAt(FaultKind::kAlloc, 1);
+  EXPECT_FALSE(ahead.Hold(in, 200, 800));
+  env_.SetSticky(false);
+  env_.FailAt(FaultKind::kAlloc, 0);
+  uint8_t out[300];
+  ASSERT_EQ(ahead.Read(in, 130, 20, out), 0) << "the block is as it was";
+  EXPECT_EQ(env_.Count(FaultKind::kRead), 1);
+
+  ASSERT_TRUE(ahead.Hold(in, 200, 800));
+  const int reads = env_.Count(FaultKind::kRead);
+  ASSERT_TRUE(ahead.Hold(in, 200, 800)) << "already held";
+  for (uint32_t offset : {200u, 555u, 700u, 990u}) {
+    ASSERT_EQ(ahead.Read(in, offset, 10, out), 0);
+    EXPECT_TRUE(Bytes(out, out + 10) ==
+                Bytes(content.begin() + offset, content.begin() + offset + 10));
+  }
+  ASSERT_EQ(ahead.View(in, 300, 700, &bytes), 0);
+  ASSERT_NE(bytes, nullptr) << "the block grew to the area";
+  EXPECT_EQ(bytes[699], content[999]);
+  EXPECT_EQ(env_.Count(FaultKind::kRead), reads);
+
+  // Bytes changed in the file are seen once the area is forgotten.
+  uint32_t count = 0;
+  uint32_t where = 0;
+  ASSERT_TRUE(env_.Seek(in, 600, SeekMode::kBegin, &where));
+  const uint8_t changed[] = {0xAB};
+  ASSERT_TRUE(env_.Write(in, changed, 1, &count));
+  ahead.Forget();
+  ASSERT_TRUE(ahead.Hold(in, 200, 800));
+  ASSERT_EQ(ahead.Read(in, 600, 1, out), 0);
+  EXPECT_EQ(out[0], 0xAB);
+  EXPECT_EQ(env_.Count(FaultKind::kRead), reads + 1);
+  env_.Close(in);
+}
+
 TEST_F(BlockIoTest, ReadAheadAtTheEndOfTheFileNeedsOnlyTheBytesAsked) {
   Bytes content = Pattern(1000, 5);
   WriteFile(dir_.File("in"), content);
