@@ -2,6 +2,8 @@
 // Only the slot tables in memory are scanned; each delivered record is read from the file.
 #include "browse/tab_browser.h"
 
+#include <algorithm>
+
 #include "records/reading_class.h"
 #include "store/file_store.h"
 #include "store/format.h"
@@ -11,6 +13,10 @@ namespace telbook {
 
 namespace {
 constexpr uint16_t kTableSlots[2] = {format::kSlotsPerTable, format::kUsedGroupSlots};
+// Each tab's records lie all over the record area, so that walking the tabs one by one would
+// read the whole area once per tab: from the first tab on, the area is held in memory (up to
+// this size, twice a book of 9999 entries and 1000 groups) until the next write or the close.
+constexpr uint32_t kHeldAreaLimit = 4 * 1024 * 1024;
 }  // namespace
 
 uint16_t SlotRef::record_number() const {
@@ -39,11 +45,21 @@ uint8_t* TabBrowser::SlotAt(const SlotRef& ref) const {
 }
 
 bool TabBrowser::FindNext(uint8_t mask, uint8_t value, bool any, SlotRef* ref) const {
-  for (; !ref->none(); ref->Advance()) {
-    const uint8_t* slot = SlotAt(*ref);
-    if (slot == nullptr) break;
-    if (Slot::kind(slot) == format::kKindFree) continue;
-    if (any || (Slot::tab(slot) & mask) == value) return true;
+  if (any) mask = value = 0;
+  while (store_->is_open() && !ref->none()) {
+    const uint8_t* table =
+        ref->table == SlotRef::kPersonal ? store_->personal_index() : store_->group_index();
+    const uint16_t end = kTableSlots[ref->table];
+    for (uint16_t i = ref->index; i < end; ++i) {
+      const uint8_t* slot = table + format::kSlotSize * i;
+      if (Slot::kind(slot) != format::kKindFree && (Slot::tab(slot) & mask) == value) {
+        ref->index = i;
+        return true;
+      }
+    }
+    if (ref->table != SlotRef::kPersonal) break;
+    ref->table = SlotRef::kGroup;
+    ref->index = 0;
   }
   ref->table = SlotRef::kNone;
   ref->index = 0;
@@ -51,9 +67,48 @@ bool TabBrowser::FindNext(uint8_t mask, uint8_t value, bool any, SlotRef* ref) c
 }
 
 uint16_t TabBrowser::Count(uint8_t mask, uint8_t value) const {
+  const uint8_t* tables[2] = {store_->personal_index(), store_->group_index()};
   uint16_t count = 0;
-  for (SlotRef ref; FindNext(mask, value, false, &ref); ref.Advance()) ++count;
+  for (int t = 0; t < 2; ++t) {
+    const uint8_t* end = tables[t] + format::kSlotSize * kTableSlots[t];
+    for (const uint8_t* slot = tables[t]; slot < end; slot += format::kSlotSize) {
+      count += Slot::kind(slot) != format::kKindFree && (Slot::tab(slot) & mask) == value;
+    }
+  }
   return count;
+}
+
+bool TabBrowser::FindNextInTab(SlotRef* ref) {
+  if (!lists_.Ready()) return FindNext(mask_, value_, false, ref);
+  const TabLists::Packed* begin = nullptr;
+  const TabLists::Packed* end = nullptr;
+  lists_.Of(mask_, value_, &begin, &end);
+  const TabLists::Packed* next = end;
+  if (cursor_set_ && cursor_generation_ == lists_.generation()) {
+    next = begin + cursor_;
+  } else if (!ref->none()) {
+    const uint32_t from =
+        ref->table == SlotRef::kPersonal ? ref->index : format::kSlotsPerTable + ref->index;
+    next = std::lower_bound(begin, end, from);
+  }
+  if (next == end) {
+    cursor_set_ = false;
+    ref->table = SlotRef::kNone;
+    ref->index = 0;
+    return false;
+  }
+  // The caller hands this slot out and resumes behind it, where the list's next slot lies.
+  cursor_set_ = true;
+  cursor_ = static_cast<uint32_t>(next - begin) + 1;
+  cursor_generation_ = lists_.generation();
+  if (*next < format::kSlotsPerTable) {
+    ref->table = SlotRef::kPersonal;
+    ref->index = *next;
+  } else {
+    ref->table = SlotRef::kGroup;
+    ref->index = static_cast<uint16_t>(*next - format::kSlotsPerTable);
+  }
+  return true;
 }
 
 short TabBrowser::OpenTag(uint8_t code) {
@@ -71,13 +126,24 @@ short TabBrowser::OpenTag(uint8_t code) {
     store_->RecordError(category::kTabCode, detail::kBadTabCode);
     return kFailed;
   }
+  const uint32_t area = store_->format_version >= format::kVersion2 ? format::kFixedPartSize
+                                                                    : format::kFixedPartSizeV1;
+  store_->read_ahead().Hold(store_->handle, area, kHeldAreaLimit);
   tab_open_ = true;
   code_ = code;
   mask_ = mask;
   value_ = value;
-  count_ = Count(mask, value);
+  if (lists_.Ready()) {
+    const TabLists::Packed* begin = nullptr;
+    const TabLists::Packed* end = nullptr;
+    lists_.Of(mask, value, &begin, &end);
+    count_ = static_cast<uint16_t>(end - begin);
+  } else {
+    count_ = Count(mask, value);
+  }
   delivered_ = 0;
   resume_ = SlotRef();
+  cursor_set_ = false;
   return kOk;
 }
 
@@ -120,7 +186,7 @@ short TabBrowser::ReadTagData(uint8_t code, TL_ListItem* item) {
     return kFailed;
   }
   SlotRef position = resume_;
-  if (!FindNext(mask_, value_, false, &position)) return kOk;
+  if (!FindNextInTab(&position)) return kOk;
   short status = reader_.ReadListItem(position.record_number(), item);
   ++delivered_;
   position.Advance();
@@ -141,6 +207,7 @@ void TabBrowser::RebuildOtherClass() {
     reader_.ReadReading(position.record_number(), &item, SlotAt(position));
     position.Advance();
   }
+  store_->SlotsChanged();
   CloseTab();
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "browse/tab_lists.h"
 #include "interface/telbook.h"
 #include "records/record_reader.h"
 #include "store/errors.h"
@@ -34,7 +35,7 @@ struct SlotRef {
 
 class TabBrowser final {
  public:
-  explicit TabBrowser(FileStore* store) : store_(store), reader_(store) {}
+  explicit TabBrowser(FileStore* store) : store_(store), reader_(store), lists_(store) {}
 
   // TL_openTag: counts the tab's records. -1 with (kOpenTag, kOpenFailed) when no phone book is
   // open, (kOpenTag, kTabAlreadyOpen) while a tab is open (which stays open), (kTabCode,
@@ -77,9 +78,12 @@ class TabBrowser final {
  private:
   // Counts the used slots that match, over all personal slots then the used group slots.
   uint16_t Count(uint8_t mask, uint8_t value) const;
+  // FindNext under the open tab's rule, through the tab lists when they can be had.
+  bool FindNextInTab(SlotRef* ref);
 
   FileStore* store_;
   RecordReader reader_;
+  TabLists lists_;
   bool tab_open_ = false;
   uint8_t code_ = 0;
   uint8_t mask_ = 0;
@@ -87,6 +91,10 @@ class TabBrowser final {
   uint16_t count_ = 0;
   uint16_t delivered_ = 0;
   SlotRef resume_;
+  // Where resume_ lies in the open tab's list, while the lists are those of cursor_generation_.
+  bool cursor_set_ = false;
+  uint32_t cursor_ = 0;
+  uint32_t cursor_generation_ = 0;
 };
 
 }  // namespace telbook

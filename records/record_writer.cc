@@ -36,6 +36,7 @@ short RecordWriter::Append(const uint8_t* record, uint32_t length, uint8_t* slot
     return kFailed;
   }
   Slot::Fill(slot, kind, tab, static_cast<uint16_t>(length), offset);
+  fs->SlotsChanged();
   if (added) {
     if (kind == format::kKindGroup) {
       fs->set_group_count(static_cast<uint16_t>(fs->group_count() + 1));

@@ -13,6 +13,7 @@ bool FileStore::ObtainBuffers() {
       group_index_.Obtain(env_, format::kIndexBufferSize)) {
     group_cursor.Drop();
     ForgetFreeSlotHints();
+    SlotsChanged();
     read_ahead_.Forget();
     write_behind_.Release();
     return true;
@@ -25,6 +26,7 @@ bool FileStore::ObtainBuffers() {
 void FileStore::ReleaseBuffers() {
   group_cursor.Drop();
   ForgetFreeSlotHints();
+  SlotsChanged();
   read_ahead_.Release();
   write_behind_.Release();
   group_index_.Release();
@@ -36,9 +38,11 @@ void FileStore::ReleaseBuffers() {
 uint16_t FileStore::personal_count() const { return book_header::PersonalCount(header()); }
 uint16_t FileStore::group_count() const { return book_header::GroupCount(header()); }
 void FileStore::set_personal_count(uint16_t n) {
+  SlotsChanged();
   book_header::EncodeCounts(header(), n, group_count());
 }
 void FileStore::set_group_count(uint16_t n) {
+  SlotsChanged();
   book_header::EncodeCounts(header(), personal_count(), n);
 }
 

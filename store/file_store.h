@@ -77,6 +77,13 @@ class FileStore final {
   AppendBuffer& write_behind() { return write_behind_; }
   const AppendBuffer& write_behind() const { return write_behind_; }
 
+  // Moves whenever slots in memory may have changed: the buffers obtained or released, a count
+  // set, and wherever a component changes slots otherwise (the record writer's append, the
+  // other-class rebuild), which says so with SlotsChanged(). What is derived from the slots (the
+  // tab lists) is kept only while it stays the same.
+  uint32_t slot_generation() const { return slot_generation_; }
+  void SlotsChanged() { ++slot_generation_; }
+
   uint16_t personal_count() const;
   uint16_t group_count() const;
   void set_personal_count(uint16_t n);
@@ -98,6 +105,7 @@ class FileStore final {
   MemoryBlock personal_index_;
   MemoryBlock group_index_;
   uint16_t free_slot_hint_[2] = {};
+  uint32_t slot_generation_ = 0;
   ReadAhead read_ahead_;
   AppendBuffer write_behind_;
 };

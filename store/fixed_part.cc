@@ -22,6 +22,7 @@ bool FixedPart::LayOut(const char* path) {
   memset(store_->personal_index(), 0, kIndexBufferSize);
   memset(store_->group_index(), 0, kIndexBufferSize);
   store_->ForgetFreeSlotHints();
+  store_->SlotsChanged();
 
   FileHandle file = accessor_.Open(path, OpenMode::kCreate);
   if (file == nullptr) return false;
@@ -54,6 +55,7 @@ short FixedPart::Read(FileHandle file) {
   uint8_t* group = store_->group_index();
   // Whatever is read below, success or not, replaces the slots the hints were taken from.
   store_->ForgetFreeSlotHints();
+  store_->SlotsChanged();
   if (ops_.PositionedRead(file, store_->header(), kHeaderOffset, SeekMode::kBegin, kHeaderSize) !=
           kOk ||
       ops_.PositionedRead(file, store_->favourites(), kFavouritesOffset, SeekMode::kBegin,

@@ -10,6 +10,7 @@
 
 #include "../records/book_builder.h"
 #include "browse/tab_browser.h"
+#include "interface/session.h"
 #include "interface/telbook.h"
 #include "platform/fault_env.h"
 #include "test_util.h"
@@ -31,19 +32,20 @@ class TabTest : public ::testing::Test {
     WriteFile(path_, image);
     ASSERT_EQ(TL_openDataBase(s_, path_.c_str()), 0);
   }
-  std::vector<uint16_t> Walk(int code) {
+  std::vector<uint16_t> Walk(int code) { return Walk(s_, code); }
+  static std::vector<uint16_t> Walk(TL_FaxUtl* s, int code) {
     std::vector<uint16_t> numbers;
     unsigned short count = 0;
-    EXPECT_EQ(TL_openTag(s_, code), 0);
-    EXPECT_EQ(TL_readTagWeightCount(s_, code, &count), 0);
+    EXPECT_EQ(TL_openTag(s, code), 0);
+    EXPECT_EQ(TL_readTagWeightCount(s, code, &count), 0);
     TL_ListItem item;
     for (int i = 0; i < count; ++i) {
-      EXPECT_EQ(TL_readTagData(s_, code, &item), 0);
+      EXPECT_EQ(TL_readTagData(s, code, &item), 0);
       numbers.push_back(item.RecordNumber);
     }
-    EXPECT_EQ(TL_readTagData(s_, code, &item), -1);
-    EXPECT_EQ(ErrorOf(s_), (Pair{6, 6}));
-    EXPECT_EQ(TL_closeTag(s_), 0);
+    EXPECT_EQ(TL_readTagData(s, code, &item), -1);
+    EXPECT_EQ(ErrorOf(s), (Pair{6, 6}));
+    EXPECT_EQ(TL_closeTag(s), 0);
     return numbers;
   }
 
@@ -150,6 +152,45 @@ TEST_F(TabTest, RecordsThatLeaveAnOpenTabEndTheScanQuietly) {
   EXPECT_EQ(TL_readTagData(s_, 1, &item), 0);
 }
 
+// Once the session works on its working copy, changes leave an open tab open: the rest of the
+// tab is met as a scan from where the reads stopped meets it, within the count of the open.
+TEST_F(TabTest, ChangesWhileATabIsOpenAreMetWhereTheScanMeetsThem) {
+  ASSERT_EQ(TL_createDataBase(s_, path_.c_str()), 0);
+  auto write = [&](unsigned short number, const char* name, const char* reading) {
+    TL_Kojin k = Kojin(name, reading);
+    ASSERT_EQ(TL_writeKojin(s_, &k, &number, 0), 0);
+  };
+  for (unsigned short n = 1; n <= 6; ++n) write(n, "e", n == 4 ? kHiraSa : kHiraKa);
+  ASSERT_EQ(TL_openTag(s_, 2), 0);
+  unsigned short count = 0;
+  ASSERT_EQ(TL_readTagWeightCount(s_, 2, &count), 0);
+  EXPECT_EQ(count, 5);
+  TL_ListItem item;
+  for (uint16_t expected : {1, 2}) {
+    ASSERT_EQ(TL_readTagData(s_, 2, &item), 0);
+    EXPECT_EQ(item.RecordNumber, expected);
+  }
+  write(4, "joined", kHiraKa);
+  write(3, "left", kHiraSa);
+  write(5, "renamed", kHiraKa);
+  ASSERT_EQ(TL_readTagData(s_, 2, &item), 0);
+  EXPECT_EQ(item.RecordNumber, 4);
+  EXPECT_STREQ(item.Name, "joined");
+  write(0, "new", kHiraKa);  // slot 7, past the count of the open
+  write(1, "behind", kHiraSa);
+  for (std::pair<uint16_t, const char*> expected :
+       {std::make_pair(5, "renamed"), std::make_pair(6, "e")}) {
+    ASSERT_EQ(TL_readTagData(s_, 2, &item), 0);
+    EXPECT_EQ(item.RecordNumber, expected.first);
+    EXPECT_STREQ(item.Name, expected.second);
+  }
+  EXPECT_EQ(TL_readTagData(s_, 2, &item), -1);
+  EXPECT_EQ(ErrorOf(s_), (Pair{6, 6}));
+  EXPECT_EQ(TL_closeTag(s_), 0);
+  EXPECT_EQ(Walk(2), (std::vector<uint16_t>{2, 4, 5, 6, 7}));
+  EXPECT_EQ(Walk(3), (std::vector<uint16_t>{1, 3}));
+}
+
 TEST_F(TabTest, OpenRebuildsTheOtherClassFromTheStoredReadings) {
   BookBuilder book;
   book.Personal(1, Entry(kHiraKa), 0x0B);  // kana now: moves to か
@@ -195,10 +236,15 @@ TEST_F(TabTest, AnUnreadableRecordDoesNotHideTheRestOfTheTab) {
   WriteFile(path_, book.bytes());
   ASSERT_EQ(TL_openDataBase(s, path_.c_str()), 0);
   ASSERT_EQ(TL_openTag(s, 1), 0);
+  // The tab holds the records in memory from its open: without that block, a record is read from
+  // the file into a block of its own, and neither can be had.
+  FromHandle(s)->store.read_ahead().Release();
   TL_ListItem item;
+  env.SetSticky(true);
   env.FailAt(FaultKind::kAlloc, 1);
   EXPECT_EQ(TL_readTagData(s, 1, &item), -1);
   EXPECT_EQ(ErrorOf(s), (Pair{4, 4}));
+  env.SetSticky(false);
   env.FailAt(FaultKind::kRead, 1);
   EXPECT_EQ(TL_readTagData(s, 1, &item), -1);
   EXPECT_EQ(ErrorOf(s), (Pair{14, 15}));
@@ -245,15 +291,36 @@ TEST_F(TabTest, FullPhoneBookWalksThroughEveryTab) {
   PutU16(&book.bytes(), 10, 5000);
   OpenImage(book.bytes());
 
+  // A second session walks the tabs with no memory to be had once the book is open: without the
+  // lists of every tab and the record area in memory, it scans the slots and reads the file, and
+  // must meet the same records.
+  FaultEnv env(Env::Default());
+  std::map<int, std::vector<uint16_t>> walked;
+  {
+    ScopedSessionEnv scoped(&env);
+    SessionHolder scanning;
+    ASSERT_EQ(TL_openDataBase(scanning, path_.c_str()), 0);
+    env.SetSticky(true);
+    env.FailAt(FaultKind::kAlloc, 1);
+    for (int code : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 0x10, 0x20, 0x30, 0x40, 0x50}) {
+      walked[code] = Walk(scanning, code);
+    }
+    EXPECT_TRUE(env.Fired());
+  }
+
   std::map<uint16_t, int> in_class, in_favourite;
   for (int code = 1; code <= 11; ++code) {
-    for (uint16_t number : Walk(code)) {
+    std::vector<uint16_t> numbers = Walk(code);
+    EXPECT_TRUE(numbers == walked[code]) << code;
+    for (uint16_t number : numbers) {
       ++in_class[number];
       EXPECT_EQ(expected[number].first, code) << number;
     }
   }
   for (int fav = 1; fav <= 5; ++fav) {
-    for (uint16_t number : Walk(fav << 4)) {
+    std::vector<uint16_t> numbers = Walk(fav << 4);
+    EXPECT_TRUE(numbers == walked[fav << 4]) << fav;
+    for (uint16_t number : numbers) {
       ++in_favourite[number];
       EXPECT_EQ(expected[number].second, fav) << number;
     }
