@@ -57,23 +57,57 @@ std::string_view LineTypeWord(uint8_t line_type) {
 
 constexpr bool NeedsQuotes(uint8_t c) { return c == ',' || c == '\n' || c == '\r'; }
 
-// States of the field rule's scan: it ended after a lead byte; a byte that needs quotes was seen.
-constexpr uint8_t kAfterLead = 1;
-constexpr uint8_t kQuoteSeen = 2;
+// What the field rule's double-byte scan makes of each byte. From single, a lead byte moves to
+// after-lead; from after-lead, a trail byte moves back to single. Lead bytes are all trail bytes
+// too, so every byte does one of three things whatever the state: a byte that is no trail byte
+// keeps the state, a trail byte that is no lead byte sets single, and a lead byte flips the
+// state. The state at the end is therefore the parity of the lead bytes behind the last byte
+// that sets single, which a scan from the end finds without following the state byte by byte.
+constexpr uint8_t kSetsSingle = 1;
+constexpr uint8_t kFlips = 2;
+constexpr uint8_t kNeedsQuotes = 4;
 
-// The scan's state after each byte, from either double-byte state.
-struct ScanTable {
-  uint8_t next[2][256];
-  constexpr ScanTable() : next() {
+struct ByteClasses {
+  uint8_t of[256];
+  constexpr ByteClasses() : of() {
     for (int c = 0; c < 256; ++c) {
       uint8_t b = static_cast<uint8_t>(c);
-      uint8_t quote = NeedsQuotes(b) ? kQuoteSeen : 0;
-      next[0][c] = static_cast<uint8_t>(quote | (IsLeadByte(b) ? kAfterLead : 0));
-      next[1][c] = static_cast<uint8_t>(quote | (IsTrailByte(b) ? 0 : kAfterLead));
+      uint8_t scan = IsLeadByte(b) ? kFlips : IsTrailByte(b) ? kSetsSingle : 0;
+      of[c] = static_cast<uint8_t>(scan | (NeedsQuotes(b) ? kNeedsQuotes : 0));
     }
   }
 };
-constexpr ScanTable kScan{};
+constexpr ByteClasses kClasses{};
+
+bool HoldsQuoteByte(std::string_view text) {
+  uint8_t seen = 0;
+  for (char c : text) seen |= kClasses.of[static_cast<uint8_t>(c)];
+  return (seen & kNeedsQuotes) != 0;
+}
+
+// Whether the scan of text from its first byte, in state single, ends after a lead byte; false
+// when the answer lies before the text (its bytes all keep the state) and *open is set.
+bool EndsAfterLead(std::string_view text, bool* open) {
+  bool after_lead = false;
+  for (size_t i = text.size(); i-- > 0;) {
+    uint8_t c = kClasses.of[static_cast<uint8_t>(text[i])];
+    if (c & kSetsSingle) {
+      *open = false;
+      return after_lead;
+    }
+    if (c & kFlips) after_lead = !after_lead;
+  }
+  *open = true;
+  return after_lead;
+}
+
+// The field rule's scan over prefix then text, from single: whether it ends after a lead byte.
+bool EndsAfterLead(std::string_view prefix, std::string_view text) {
+  bool open = false;
+  bool after_lead = EndsAfterLead(text, &open);
+  if (open) after_lead = after_lead != EndsAfterLead(prefix, &open);
+  return after_lead;
+}
 
 }  // namespace
 
@@ -115,9 +149,8 @@ class TextExportWriter::Output {
   // or LF; its last byte dropped when the double-byte scan ends after a lead byte; then a comma,
   // or CR LF for the last field of the line.
   void Field(std::string_view prefix, std::string_view text, bool last) {
-    uint8_t state = Scan(text, Scan(prefix, 0));
-    const bool quote = (state & kQuoteSeen) != 0;
-    if ((state & kAfterLead) != 0) {
+    const bool quote = HoldsQuoteByte(prefix) || HoldsQuoteByte(text);
+    if (EndsAfterLead(prefix, text)) {
       // The scan can end after a lead byte only when some byte was seen.
       if (!text.empty()) {
         text.remove_suffix(1);
@@ -164,17 +197,6 @@ class TextExportWriter::Output {
   static constexpr size_t kNumberFieldSize = 1 + kMaxDigits + kLineEndSize;
 
   enum Failure : uint8_t { kNone, kMemory, kWrite };
-
-  static uint8_t Scan(std::string_view text, uint8_t state) {
-    uint8_t quote = state & kQuoteSeen;
-    uint8_t lead = state & kAfterLead;
-    for (char ch : text) {
-      uint8_t next = kScan.next[lead][static_cast<uint8_t>(ch)];
-      quote |= next;
-      lead = next & kAfterLead;
-    }
-    return static_cast<uint8_t>((quote & kQuoteSeen) | lead);
-  }
 
   static uint8_t* Copy(uint8_t* p, std::string_view text) {
     if (!text.empty()) memcpy(p, text.data(), text.size());

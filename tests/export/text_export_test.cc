@@ -99,6 +99,58 @@ TEST_F(TextExportTest, FieldRuleQuotesAndDropsALoneLeadByte) {
   EXPECT_EQ(Output(), expected);
 }
 
+// The field rule as it is written: a scan from the first byte, one state change at a time.
+std::string FieldRule(const std::string& text) {
+  bool quote = false;
+  bool after_lead = false;
+  for (char ch : text) {
+    uint8_t c = static_cast<uint8_t>(ch);
+    if (c == ',' || c == '\n' || c == '\r') quote = true;
+    bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xEF);
+    bool trail = (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
+    after_lead = after_lead ? !trail : lead;
+  }
+  std::string out = after_lead ? text.substr(0, text.size() - 1) : text;
+  return quote ? "\"" + out + "\"" : out;
+}
+
+TEST_F(TextExportTest, TheFieldRuleOnTextsOfEveryKindOfByte) {
+  // Lead bytes at the ends of their ranges, trail bytes that are lead bytes too and that are
+  // not, bytes that are neither, and the bytes that need quotes.
+  const uint8_t alphabet[] = {0x81, 0x82, 0x9F, 0xE0, 0xEF, 0xF0, 0x40, 0x5D, 0x7E, 0x7F, 0x80,
+                              0xA0, 0xDF, 0xFC, 0xFD, 0xFF, ',',  '\n', '\r', '"',  ' ',  '0'};
+  uint32_t seed = 12345;
+  auto next = [&seed](uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % n;
+  };
+  auto text = [&](size_t longest) {
+    std::string t;
+    for (size_t n = next(static_cast<uint32_t>(longest + 1)); n > 0; --n) {
+      t.push_back(static_cast<char>(alphabet[next(sizeof alphabet)]));
+    }
+    return t;
+  };
+  BookImage book;
+  std::string expected;
+  std::vector<uint16_t> numbers;
+  for (int n = 1; n <= 400; ++n) {
+    TL_Kojin e = Entry(text(40), text(12), text(6));
+    std::string affiliation = text(20);
+    std::string memo = text(30);
+    strcpy(e.Affiliation, affiliation.c_str());
+    strcpy(e.Memo, memo.c_str());
+    book.AddKojin(n, e);
+    numbers.push_back(static_cast<uint16_t>(n));
+    expected += Line({"K" + std::to_string(n), FieldRule(e.Name), FieldRule(e.Furigana),
+                      FieldRule(affiliation), FieldRule(std::string("[Outline]") + e.FaxNumber), "",
+                      "", "", FieldRule(memo), "0", "", "", "", "", "", "0"});
+  }
+  Open(book);
+  ASSERT_EQ(Export(numbers, {}), 0);
+  EXPECT_TRUE(Output() == expected);
+}
+
 TEST_F(TextExportTest, EntriesInRecordNumberOrderWithoutGaps) {
   BookImage book;
   book.AddKojin(3, Entry("three"));
