@@ -4,6 +4,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <CLI/CLI.hpp>
@@ -21,16 +22,27 @@ namespace telbook {
 namespace tool {
 namespace {
 
+// The code page 932 text of a list item's field, up to its zero.
+template <size_t N>
+std::string_view Text(const char (&field)[N]) {
+  size_t n = 0;
+  while (n < N && field[n] != '\0') ++n;
+  return std::string_view(field, n);
+}
+
 // The texts of a list item a search looks at, by field name; groups have a name and reading.
-std::vector<std::pair<std::string, std::string>> SearchTexts(const TL_ListItem& item) {
-  std::vector<std::pair<std::string, std::string>> texts = {{"name", FromField(item.Name)},
-                                                            {"furigana", FromField(item.Furigana)}};
+struct SearchText {
+  const char* field;
+  std::string_view text;
+};
+std::vector<SearchText> SearchTexts(const TL_ListItem& item) {
+  std::vector<SearchText> texts = {{"name", Text(item.Name)}, {"furigana", Text(item.Furigana)}};
   if (item.Kind != 2) {
-    texts.insert(texts.end(), {{"affiliation", FromField(item.Affiliation)},
-                               {"fax", FromField(item.FaxNumber)},
-                               {"phone", FromField(item.Phone)},
-                               {"email", FromField(item.EMail)},
-                               {"memo", FromField(item.Memo)}});
+    texts.insert(texts.end(), {{"affiliation", Text(item.Affiliation)},
+                               {"fax", Text(item.FaxNumber)},
+                               {"phone", Text(item.Phone)},
+                               {"email", Text(item.EMail)},
+                               {"memo", Text(item.Memo)}});
   }
   return texts;
 }
@@ -60,16 +72,17 @@ void AddSearchCommand(CLI::App* app, Action* action) {
       Folder folder;
       std::string needle = folder.Fold(o->text);
       Book book(o->path, Book::Mode::kOpen);
+      Cp932Folder texts(folder);
       std::vector<TL_ListItem> found;
-      for (const TL_ListItem& item : AllRecords(book)) {
-        for (const auto& [field, text] : SearchTexts(item)) {
-          if (!o->field.empty() && field != o->field) continue;
-          if (folder.Fold(text).find(needle) != std::string::npos) {
+      ForEachRecord(book, [&](const TL_ListItem& item) {
+        for (const SearchText& text : SearchTexts(item)) {
+          if (!o->field.empty() && o->field != text.field) continue;
+          if (texts.Fold(text.text).find(needle) != std::string::npos) {
             found.push_back(item);
             break;
           }
         }
-      }
+      });
       if (o->json) {
         nlohmann::json j = nlohmann::json::array();
         for (const TL_ListItem& item : found) j.push_back(ListItemJson(item));

@@ -3,8 +3,12 @@
 #ifndef TELBOOK_TOOLS_FOLD_H_
 #define TELBOOK_TOOLS_FOLD_H_
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace telbook {
 namespace tool {
@@ -24,6 +28,35 @@ class Folder {
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
+};
+
+// Folds the code page 932 texts of a phone book to what Folder::Fold makes of their UTF-8, for a
+// search through every record: each character is converted and folded once, when it is first
+// met, and looked up after that. The characters whose folding depends on the one before them
+// (the half-width sound marks, which join the kana they follow, and the prolonged sound marks,
+// which take its vowel) are folded together with it; a text holding a Greek capital sigma,
+// lowered by the letters around it, is folded whole.
+class Cp932Folder {
+ public:
+  explicit Cp932Folder(const Folder& folder) : folder_(folder) {}
+  Cp932Folder(const Cp932Folder&) = delete;
+  Cp932Folder& operator=(const Cp932Folder&) = delete;
+
+  // The folded UTF-8 of a code page 932 text; valid until the next call.
+  const std::string& Fold(std::string_view cp932);
+
+ private:
+  // The folding of the character whose code page bytes make code (one byte, or a lead byte and
+  // the next), or -1 when those two bytes are no character and the lead byte stands alone.
+  int Character(uint16_t code, std::string_view bytes);
+
+  const Folder& folder_;
+  std::vector<int> characters_ = std::vector<int>(0x10000, kUnknown);
+  std::vector<std::string> folded_;
+  std::unordered_map<std::string, std::string> joined_;
+  std::string out_;
+  static constexpr int kUnknown = -2;
+  static constexpr int kNoCharacter = -1;
 };
 
 }  // namespace tool

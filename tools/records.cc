@@ -197,23 +197,28 @@ nlohmann::json GroupJson(const GroupRecord& g) {
   return j;
 }
 
-std::vector<TL_ListItem> AllRecords(const Book& book) {
+void ForEachRecord(const Book& book, const std::function<void(const TL_ListItem&)>& visit) {
   TL_FaxUtl* s = book.session();
   unsigned short count = 0;
   TL_endSRCH(s);
   if (TL_beginSRCH(s, &count) != 0) book.Fail("cannot walk the records");
-  std::vector<TL_ListItem> items;
+  TL_ListItem item;
   for (unsigned i = 0; i < count; ++i) {
-    TL_ListItem item{};
+    item = TL_ListItem{};
     if (TL_readSrchData(s, &item) != 0) {
       TL_endSRCH(s);
       book.Fail("cannot read record " + std::to_string(i + 1) + " of " + std::to_string(count));
     }
     // The walk ran out before the count the header announced: nothing was delivered.
     if (item.RecordNumber == 0) break;
-    items.push_back(item);
+    visit(item);
   }
   TL_endSRCH(s);
+}
+
+std::vector<TL_ListItem> AllRecords(const Book& book) {
+  std::vector<TL_ListItem> items;
+  ForEachRecord(book, [&items](const TL_ListItem& item) { items.push_back(item); });
   return items;
 }
 

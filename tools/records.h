@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,8 @@ nlohmann::json GroupJson(const GroupRecord& group);
 
 // Every record through the library's enumeration: personal entries, then groups, slot order.
 std::vector<TL_ListItem> AllRecords(const Book& book);
+// The same records handed to visit one at a time, none of them kept.
+void ForEachRecord(const Book& book, const std::function<void(const TL_ListItem&)>& visit);
 // The records of one tab, and its count alone.
 std::vector<TL_ListItem> TabRecords(const Book& book, int tab_code);
 int TabCount(const Book& book, int tab_code);
