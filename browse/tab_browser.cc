@@ -1,5 +1,5 @@
 // The tab browser: counting and walking the slots of one tab, and the other-class rebuild.
-// Only the slot tables in memory are scanned; each delivered record is read from the file.
+// A tab's slots come from the tab lists (a scan of the slot tables when they cannot be had).
 #include "browse/tab_browser.h"
 
 #include <algorithm>

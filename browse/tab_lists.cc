@@ -25,11 +25,6 @@ void ListsOf(uint8_t tab, int* by_class, int* by_favourite) {
 
 }  // namespace
 
-void TabLists::Release() {
-  current_ = false;
-  block_.Release();
-}
-
 bool TabLists::Ready() {
   if (!store_->is_open()) {
     current_ = false;

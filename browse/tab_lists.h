@@ -25,8 +25,6 @@ class TabLists final {
   // generation last moved). False, the lists forgotten, when no phone book is open or their
   // memory cannot be had: the caller then scans the slots.
   bool Ready();
-  // Forgets the lists and gives their memory back.
-  void Release();
   // The store's slot generation the lists were made at.
   uint32_t generation() const { return generation_; }
 
@@ -39,7 +37,8 @@ class TabLists final {
   static constexpr int kLists = 16;
 
   FileStore* store_;
-  // kLists + 1 starts, then every list's slots back to back.
+  // kLists + 1 starts, then every list's slots back to back; kept, and used again when the lists
+  // are made again, until the session ends.
   MemoryBlock block_;
   bool current_ = false;
   uint32_t generation_ = 0;

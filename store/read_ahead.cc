@@ -34,8 +34,9 @@ bool ReadAhead::Hold(FileHandle file, uint32_t from, uint32_t limit) {
     block_ = std::move(larger);
   }
   Forget();
+  uint32_t position = 0;
   uint32_t count = 0;
-  if (!env->Seek(file, from, SeekMode::kBegin, &end) ||
+  if (!env->Seek(file, from, SeekMode::kBegin, &position) ||
       !env->Read(file, block_.data(), size, &count) || count != size) {
     return false;
   }
