@@ -31,6 +31,18 @@ class BlockIoTest : public ::testing::Test {
     return file;
   }
   ErrorPair Error() const { return store_.error(); }
+  // A file "in" of content, open for update.
+  FileHandle In(const Bytes& content) {
+    WriteFile(dir_.File("in"), content);
+    return Open("in", OpenMode::kUpdate);
+  }
+  // Writes bytes at offset of file, past any block's back.
+  void Overwrite(FileHandle file, uint32_t offset, const Bytes& bytes) {
+    uint32_t where = 0;
+    uint32_t count = 0;
+    ASSERT_TRUE(env_.Seek(file, offset, SeekMode::kBegin, &where));
+    ASSERT_TRUE(env_.Write(file, bytes.data(), static_cast<uint32_t>(bytes.size()), &count));
+  }
 
   ScratchDir dir_;
   FaultEnv env_{Env::Default()};
@@ -145,8 +157,7 @@ TEST_F(BlockIoTest, SlotWindowsCoverEachPartOfATableAndGoToTheirPlace) {
 
 TEST_F(BlockIoTest, ReadAheadServesBytesFromItsBlockUntilForgotten) {
   Bytes content = Pattern(1000, 9);
-  WriteFile(dir_.File("in"), content);
-  FileHandle in = Open("in", OpenMode::kUpdate);
+  FileHandle in = In(content);
   ReadAhead ahead(&store_);
   ASSERT_TRUE(ahead.Obtain(256));
   uint8_t out[300];
@@ -161,11 +172,7 @@ TEST_F(BlockIoTest, ReadAheadServesBytesFromItsBlockUntilForgotten) {
   EXPECT_TRUE(Bytes(out, out + 100) == Bytes(content.begin() + 300, content.begin() + 400));
 
   // Bytes written behind the block's back are seen once it is forgotten.
-  uint32_t count = 0;
-  uint32_t where = 0;
-  ASSERT_TRUE(env_.Seek(in, 310, SeekMode::kBegin, &where));
-  const uint8_t changed[] = {0xAA, 0xBB};
-  ASSERT_TRUE(env_.Write(in, changed, 2, &count));
+  Overwrite(in, 310, {0xAA, 0xBB});
   ahead.Forget();
   ASSERT_EQ(ahead.Read(in, 310, 2, out), 0);
   EXPECT_EQ(out[0], 0xAA);
@@ -181,8 +188,7 @@ TEST_F(BlockIoTest, ReadAheadServesBytesFromItsBlockUntilForgotten) {
 // until it is forgotten; refused, it changes nothing.
 TEST_F(BlockIoTest, ViewsAndHeldAreasAreTheFilesBytes) {
   Bytes content = Pattern(1000, 3);
-  WriteFile(dir_.File("in"), content);
-  FileHandle in = Open("in", OpenMode::kUpdate);
+  FileHandle in = In(content);
   ReadAhead ahead(&store_);
   ASSERT_TRUE(ahead.Obtain(256));
   const uint8_t* bytes = nullptr;
@@ -220,11 +226,7 @@ TEST_F(BlockIoTest, ViewsAndHeldAreasAreTheFilesBytes) {
   EXPECT_EQ(env_.Count(FaultKind::kRead), reads);
 
   // Bytes changed in the file are seen once the area is forgotten.
-  uint32_t count = 0;
-  uint32_t where = 0;
-  ASSERT_TRUE(env_.Seek(in, 600, SeekMode::kBegin, &where));
-  const uint8_t changed[] = {0xAB};
-  ASSERT_TRUE(env_.Write(in, changed, 1, &count));
+  Overwrite(in, 600, {0xAB});
   ahead.Forget();
   ASSERT_TRUE(ahead.Hold(in, 200, 800));
   ASSERT_EQ(ahead.Read(in, 600, 1, out), 0);
