@@ -43,8 +43,9 @@ short ExportDriver::ExpandGroups(uint16_t* personal_count, uint16_t group_count)
       store_->RecordError(category::kWriteGroup, detail::kBadRecordNumber);
       return kFailed;
     }
-    // A group given twice adds nothing the second time.
-    if (group_done_[g]) continue;
+    // A free slot (a deleted group) is absent, as the writers take it; a group given twice adds
+    // nothing the second time.
+    if (Slot::kind(slot) == format::kKindFree || group_done_[g]) continue;
     group_done_[g] = true;
 
     uint16_t size = Slot::length(slot);

@@ -49,9 +49,10 @@ class ExportDriver final {
 
  private:
   // Adds the members of every group of the group list to the personal list, each once, and
-  // updates *personal_count. 0; or -1 with (kWriteGroup, kBadRecordNumber) for a value that is no
-  // record number, (kOpenGroup, kNoMemory) when no buffer for a record can be had, or the file
-  // layer's status and pair when a record cannot be read, *personal_count then unchanged.
+  // updates *personal_count; a number whose slot is free adds nothing. 0; or -1 with (kWriteGroup,
+  // kBadRecordNumber) for a value that is no record number, (kOpenGroup, kNoMemory) when no buffer
+  // for a record can be had, or the file layer's status and pair when a record cannot be read,
+  // *personal_count then unchanged.
   short ExpandGroups(uint16_t* personal_count, uint16_t group_count);
   // Adds n to the personal list unless it is there; the list is compacted first when full.
   void AddMember(uint16_t n, uint16_t* length);
