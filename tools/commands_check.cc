@@ -1,5 +1,7 @@
 // `telbook check` and `telbook repair`: what is wrong in a phone book file, and a save through
 // the library's compaction, which rewrites every record it can read in the current layout.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -45,6 +47,13 @@ void Print(const std::string& path, const CheckReport& report, bool json) {
   }
 }
 
+// A phone book file to look at: a missing file or a directory is refused with its name.
+void RequireFile(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) throw ToolError(kExitBook, path, "cannot open: no such file");
+  if (S_ISDIR(st.st_mode)) throw ToolError(kExitBook, path, "cannot open: it is a directory");
+}
+
 }  // namespace
 
 void AddCheckCommand(CLI::App* app, Action* action) {
@@ -60,9 +69,7 @@ void AddCheckCommand(CLI::App* app, Action* action) {
   cmd->add_flag("--json", o->json, "print JSON");
   cmd->callback([action, o] {
     *action = [o] {
-      if (FileSize(o->path) < 0) {
-        throw ToolError(kExitBook, o->path, "cannot open: no such file");
-      }
+      RequireFile(o->path);
       CheckReport report = CheckFile(o->path);
       Print(o->path, report, o->json);
       return report.findings.empty() ? kExitOk : kExitFindings;
@@ -82,7 +89,7 @@ void AddRepairCommand(CLI::App* app, Action* action) {
       "left as it was.");
   cmd->callback([action, path] {
     *action = [path] {
-      if (FileSize(*path) < 0) throw ToolError(kExitBook, *path, "cannot open: no such file");
+      RequireFile(*path);
       CheckReport before = CheckFile(*path);
       if (!before.readable) {
         Print(*path, before, false);

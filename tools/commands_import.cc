@@ -184,11 +184,17 @@ void AddImportCommand(CLI::App* app, Action* action) {
         throw ToolError(problem.usage ? kExitUsage : kExitText, o->source,
                         where + problem.reason + "; nothing was imported");
       }
-      Book book(o->path, Book::Mode::kOpen);
-      BookState state = ReadBookState(book);
       Folder folder;
       ReadingDeriver deriver;
-      ImportPlan plan = MakeImportPlan(source, state, options, deriver, folder);
+      ImportPlan plan;
+      ImportOutcome outcome;
+      // The plan is made from the book as it is opened, and applied to it at once.
+      ChangeBook(o->path, [&](Book& book) {
+        plan = MakeImportPlan(source, ReadBookState(book), options, deriver, folder);
+        if (!plan.blocking.empty() || o->dry_run) return false;
+        outcome = ApplyImportPlan(plan, book);
+        return true;
+      });
       nlohmann::json json;
       if (o->json) {
         json = ImportPlanJson(plan);
@@ -213,8 +219,6 @@ void AddImportCommand(CLI::App* app, Action* action) {
         }
         return kExitOk;
       }
-      ImportOutcome outcome = ApplyImportPlan(plan, book);
-      book.Save();
       std::vector<int> entries;
       for (int n : outcome.entry_numbers) {
         if (n != 0) entries.push_back(n);
