@@ -32,6 +32,7 @@ void AddImportCommand(CLI::App* app, Action* action);
 void AddDeleteCommand(CLI::App* app, Action* action);
 void AddMoveCommand(CLI::App* app, Action* action);
 void AddDuplicatesCommand(CLI::App* app, Action* action);
+void AddServeCommand(CLI::App* app, Action* action);
 
 }  // namespace tool
 }  // namespace telbook

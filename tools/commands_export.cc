@@ -1,6 +1,7 @@
 // `telbook export`: the library's text export or phone book subset of chosen records (all by
 // default), or a UTF-8 vCard 3.0 file of the personal entries made by the tool itself.
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,7 +20,7 @@
 #include "tools/book.h"
 #include "tools/commands.h"
 #include "tools/error_words.h"
-#include "tools/fold.h"
+#include "tools/export_vcard.h"
 #include "tools/number_list.h"
 #include "tools/readings.h"
 #include "tools/records.h"
@@ -77,24 +78,36 @@ std::pair<std::string, std::string> SplitName(const std::string& name) {
   return {name.substr(0, at), name.substr(at + width)};
 }
 
+// ASCII letters compared without case.
+bool SameLatin(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // The parts of N: the name's words in the order of its reading, which the book keeps family name
 // first. A Latin name written given name first ("John Smith" read "Smith John") is turned; a name
 // in Japanese script is family name first as written.
-std::pair<std::string, std::string> NameParts(const std::string& name, const std::string& reading,
-                                              const Folder& folder) {
+std::pair<std::string, std::string> NameParts(const std::string& name, const std::string& reading) {
   auto [first, second] = SplitName(name);
   auto [family_reading, given_reading] = SplitName(reading);
   bool turned = !second.empty() && !given_reading.empty() && !HasJapaneseScript(name) &&
-                folder.Fold(first) == folder.Fold(given_reading) &&
-                folder.Fold(second) == folder.Fold(family_reading);
+                SameLatin(first, given_reading) && SameLatin(second, family_reading);
   if (turned) return {second, first};
   return {first, second};
 }
 
-std::string Vcard(const TL_Kojin& e, const Folder& folder) {
+}  // namespace
+
+std::string VcardOf(const TL_Kojin& e) {
   std::string name = FromField(e.Name);
   std::string reading = FromField(e.Furigana);
-  auto [family, given] = NameParts(name, reading, folder);
+  auto [family, given] = NameParts(name, reading);
   auto [family_reading, given_reading] = SplitName(reading);
   std::string card = VcardLine("BEGIN:VCARD") + VcardLine("VERSION:3.0");
   card += VcardLine("FN:" + VcardEscape(name));
@@ -116,6 +129,8 @@ std::string Vcard(const TL_Kojin& e, const Folder& folder) {
   add("NOTE:", FromField(e.Memo));
   return card + VcardLine("END:VCARD");
 }
+
+namespace {
 
 // Standard output as the library's text export sees it.
 class StandardOutput final : public TextSink {
@@ -256,13 +271,12 @@ void AddExportCommand(CLI::App* app, Action* action) {
         // A group's members are written as their own cards.
         std::set<unsigned short> done;
         std::string cards;
-        Folder folder;
         std::vector<unsigned short> order = c.entries;
         for (unsigned short g : c.groups) {
           for (const TL_ListItem& m : ReadGroup(book, g).members) order.push_back(m.RecordNumber);
         }
         for (unsigned short n : order) {
-          if (done.insert(n).second) cards += Vcard(ReadEntry(book, n), folder);
+          if (done.insert(n).second) cards += VcardOf(ReadEntry(book, n));
         }
         if (to_stdout) {
           std::fwrite(cards.data(), 1, cards.size(), stdout);

@@ -77,6 +77,7 @@ int main(int argc, char** argv) {
   AddImportCommand(&app, &action);
   AddCheckCommand(&app, &action);
   AddRepairCommand(&app, &action);
+  AddServeCommand(&app, &action);
   PrepareStandardStreams();
   std::vector<std::string> arguments = Utf8Arguments(argc, argv);
   // The first argument that is no option names the command.
