@@ -1,6 +1,7 @@
 // `telbook list`, `show`, `add` and `edit`: reading entries and changing them. Every
 // change goes through ChangeBook and is saved before the command succeeds; on any error the phone
 // book stays as it was.
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -17,6 +18,7 @@
 #include "tools/display.h"
 #include "tools/favourites.h"
 #include "tools/number_list.h"
+#include "tools/reading_order.h"
 #include "tools/records.h"
 #include "tools/text.h"
 #include "tools/tool_error.h"
@@ -59,6 +61,39 @@ void ApplyEntryOptions(const EntryOptions& o, TL_Kojin* entry) {
   if (o.relay_output >= 0) entry->RelayOutput = static_cast<uint8_t>(o.relay_output);
 }
 
+// Orders a list by "reading" or "name" (the Japanese dictionary order: hiragana, katakana and
+// half-width forms of one sound together), the other text breaking ties, then the number; entries
+// stay before groups, and records without the text come last. "number" keeps the library's order.
+void Sort(std::vector<TL_ListItem>* items, const std::string& by) {
+  if (by == "number") return;
+  ReadingOrder order;
+  struct Keyed {
+    bool group;
+    bool missing;  // no text to order by
+    std::string first;
+    std::string second;
+    TL_ListItem item;
+  };
+  std::vector<Keyed> keyed;
+  for (const TL_ListItem& item : *items) {
+    std::string reading = FromField(item.Furigana);
+    std::string name = FromField(item.Name);
+    bool by_reading = by == "reading";
+    const std::string& first = by_reading ? reading : name;
+    keyed.push_back({item.Kind == 2, first.empty(), order.Key(first),
+                     order.Key(by_reading ? name : reading), item});
+  }
+  std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+    if (a.group != b.group) return b.group;
+    if (a.missing != b.missing) return b.missing;
+    if (a.first != b.first) return a.first < b.first;
+    if (a.second != b.second) return a.second < b.second;
+    return a.item.RecordNumber < b.item.RecordNumber;
+  });
+  items->clear();
+  for (const Keyed& k : keyed) items->push_back(k.item);
+}
+
 }  // namespace
 
 void AddListCommand(CLI::App* app, Action* action) {
@@ -66,6 +101,7 @@ void AddListCommand(CLI::App* app, Action* action) {
     std::string path;
     std::string tab;
     int favourite = 0;
+    std::string sort = "number";
     bool json = false;
   };
   auto o = std::make_shared<Options>();
@@ -77,6 +113,10 @@ void AddListCommand(CLI::App* app, Action* action) {
   cmd->add_option("--favourite", o->favourite, "only favourite category 1 to 5")
       ->check(CLI::Range(1, 5))
       ->excludes(tab);
+  cmd->add_option("--sort", o->sort,
+                  "number (the default: entries, then groups, by number), reading (Japanese "
+                  "dictionary order of the readings) or name")
+      ->check(CLI::IsMember({"number", "reading", "name"}));
   cmd->add_flag("--json", o->json, "print JSON instead of a table");
   cmd->callback([action, o] {
     *action = [o] {
@@ -89,6 +129,7 @@ void AddListCommand(CLI::App* app, Action* action) {
       } else {
         items = AllRecords(book);
       }
+      Sort(&items, o->sort);
       if (o->json) {
         nlohmann::json j = nlohmann::json::array();
         for (const TL_ListItem& item : items) j.push_back(ListItemJson(item));
