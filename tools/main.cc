@@ -17,12 +17,12 @@ namespace {
 
 constexpr char kFooter[] =
     "Texts are UTF-8 on the command line and code page 932 in the phone book.\n"
-    "Exit status: 0 success; 1 check or repair found faults, or search found nothing;\n"
-    "2 bad usage or argument (a record number out of range among them); 3 the phone book\n"
-    "could not be created, opened, read, written or saved; 4 text that code page 932 cannot\n"
-    "hold or that does not fit its field, or a file to import that cannot be read; 5 the\n"
-    "phone book is in use by another program; 6 another file (export destination, import\n"
-    "source) could not be used.";
+    "Exit status: 0 success; 1 check or repair found faults, search found nothing, or\n"
+    "duplicates found some; 2 bad usage or argument (a record number out of range or naming\n"
+    "no record among them); 3 the phone book could not be created, opened, read, written or\n"
+    "saved; 4 text that code page 932 cannot hold or that does not fit its field, or a file\n"
+    "to import that cannot be read; 5 the phone book is in use by another program; 6 another\n"
+    "file (export destination, import source) could not be used.";
 
 // "demo, create, ...": the names of the commands.
 std::string CommandNames(CLI::App* app) {
