@@ -122,12 +122,7 @@ void Move(Book& book, int from, int to, MoveReport* report) {
   }
   if (group) {
     GroupRecord g = ReadGroup(book, from);
-    if (g.unreadable > 0) {
-      throw ToolError(kExitBook, book.path(),
-                      "group " + std::to_string(from) +
-                          " lists members that name no readable "
-                          "entry; a move would drop them (see `telbook check`)");
-    }
+    RequireWholeGroup(book, g, "a move");
     std::vector<unsigned short> members;
     for (const TL_ListItem& m : g.members) members.push_back(m.RecordNumber);
     WriteGroup(book, g.group, members, to);
@@ -143,12 +138,7 @@ void Move(Book& book, int from, int to, MoveReport* report) {
   std::vector<GroupRecord> holding;
   for (GroupRecord& g : Groups(book)) {
     if (!Lists(g, from)) continue;
-    if (g.unreadable > 0) {
-      throw ToolError(kExitBook, book.path(),
-                      "group " + std::to_string(g.number) +
-                          " lists members that name no "
-                          "readable entry; rewriting it would drop them (see `telbook check`)");
-    }
+    RequireWholeGroup(book, g, "giving it the new number");
     holding.push_back(std::move(g));
   }
   entry.AltDestFlag = 0;

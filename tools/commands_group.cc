@@ -187,12 +187,9 @@ bool Apply(Book& book, const GroupOptions& o, const GroupRequest& r, int* number
   }
   if (!changed) return false;
   // A member the group lists but no entry has would be lost by the write.
-  if (old.unreadable > 0 && !o.has_members) {
-    throw ToolError(kExitBook, book.path(),
-                    "group " + std::to_string(r.number) + " lists " +
-                        Counted(static_cast<size_t>(old.unreadable), "member", "members") +
-                        " that name no readable entry; a change would drop them. Give the whole "
-                        "list with --members, or see `telbook check`");
+  if (!o.has_members) {
+    RequireWholeGroup(book, old, "a change",
+                      "give the whole list with --members, or see `telbook check`");
   }
   WriteGroup(book, group, Numbers(members), r.number);
   return true;

@@ -188,6 +188,17 @@ int WriteGroup(const Book& book, const TL_Group& group, const std::vector<unsign
   return used;
 }
 
+void RequireWholeGroup(const Book& book, const GroupRecord& group, const std::string& change,
+                       const std::string& advice) {
+  if (group.unreadable == 0) return;
+  throw ToolError(kExitBook, book.path(),
+                  "group " + std::to_string(group.number) + " lists " +
+                      std::to_string(group.unreadable) +
+                      (group.unreadable == 1 ? " member that names" : " members that name") +
+                      " no readable entry; " + change + " would drop " +
+                      (group.unreadable == 1 ? "it" : "them") + " (" + advice + ")");
+}
+
 nlohmann::json GroupJson(const GroupRecord& g) {
   nlohmann::json j;
   j["number"] = g.number;

@@ -73,6 +73,11 @@ struct GroupRecord {
 GroupRecord ReadGroup(const Book& book, long number);
 int WriteGroup(const Book& book, const TL_Group& group, const std::vector<unsigned short>& members,
                int number);
+// A group read to be written again must hold every member it lists: one that names no readable
+// entry would be lost. Throws ToolError(kExitBook) naming the group, what `change` would do, and
+// `advice`, when it does not.
+void RequireWholeGroup(const Book& book, const GroupRecord& group, const std::string& change,
+                       const std::string& advice = "see `telbook check`");
 nlohmann::json GroupJson(const GroupRecord& group);
 
 // Every record through the library's enumeration: personal entries, then groups, slot order.

@@ -102,6 +102,24 @@ TEST_F(LifecycleTool, GroupChangesWhatItIsToldAndKeepsTheRest) {
   EXPECT_EQ(ReadAll(book_), before);
 }
 
+TEST_F(LifecycleTool, AGroupIsNotRewrittenWithoutAMemberItCannotRead) {
+  // Entry 2's slot says its record is 0 bytes long: the entry is there, and cannot be read.
+  std::string bytes = ReadAll(book_);
+  const size_t length_of_slot_2 = 128 + 8 + 2;
+  bytes[length_of_slot_2] = 0;
+  bytes[length_of_slot_2 + 1] = 0;
+  WriteAll(book_, bytes);
+  Result run = dir_.Tool({"group", book_, "16385", "--add", "4"});
+  EXPECT_EQ(run.status, 3);
+  EXPECT_NE(run.err.find("group 16385 lists 1 member that names no readable entry; a change "
+                         "would drop it (give the whole list with --members"),
+            std::string::npos)
+      << run.err;
+  // A move fails on the unreadable record as it walks the book.
+  EXPECT_EQ(dir_.Tool({"move", book_, "3", "30"}).status, 3);
+  EXPECT_EQ(ReadAll(book_), bytes);
+}
+
 TEST_F(LifecycleTool, MoveGivesAFreeNumberAndTheGroupsFollow) {
   EXPECT_EQ(Run({"move", book_, "2", "40"}),
             "moved entry 2 青木 二郎 to 40\ngroup 16385 一班 lists it as 40 now\n"
