@@ -13,6 +13,7 @@
 #include "tools/book.h"
 #include "tools/check.h"
 #include "tools/commands.h"
+#include "tools/number_list.h"
 #include "tools/tool_error.h"
 
 namespace telbook {
@@ -40,8 +41,9 @@ void Print(const std::string& path, const CheckReport& report, bool json) {
     std::printf("%s: %s: %s\n", path.c_str(), f.where.c_str(), f.problem.c_str());
   }
   if (report.findings.empty()) {
-    std::printf("%s: sound (version %d, %d entries, %d groups)\n", path.c_str(), report.version,
-                report.entries, report.groups);
+    std::printf("%s: sound (version %d, %s, %s)\n", path.c_str(), report.version,
+                Counted(static_cast<size_t>(report.entries), "entry", "entries").c_str(),
+                Counted(static_cast<size_t>(report.groups), "group", "groups").c_str());
   } else {
     std::printf("%s: %zu problem(s) found\n", path.c_str(), report.findings.size());
   }

@@ -15,6 +15,7 @@
 #include "tools/display.h"
 #include "tools/duplicates.h"
 #include "tools/fold.h"
+#include "tools/number_list.h"
 #include "tools/records.h"
 #include "tools/text.h"
 #include "tools/tool_error.h"
@@ -75,7 +76,8 @@ void AddDuplicatesCommand(CLI::App* app, Action* action) {
           PrintListTable(rows);
         }
         if (groups.empty()) {
-          std::printf("%s: no duplicates among %zu entries\n", o->path.c_str(), items.size());
+          std::printf("%s: no duplicates among %s\n", o->path.c_str(),
+                      Counted(items.size(), "entry", "entries").c_str());
         }
       }
       return groups.empty() ? kExitOk : kExitFindings;

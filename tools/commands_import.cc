@@ -19,6 +19,7 @@
 #include "tools/book.h"
 #include "tools/commands.h"
 #include "tools/import_plan.h"
+#include "tools/number_list.h"
 #include "tools/records.h"
 #include "tools/system.h"
 #include "tools/text.h"
@@ -213,9 +214,10 @@ void AddImportCommand(CLI::App* app, Action* action) {
         if (o->json) {
           std::cout << json.dump(2) << "\n";
         } else {
-          std::printf(
-              "would import %zu entries and write %zu groups%s; nothing was written (--dry-run)\n",
-              plan.Count(CardFate::kAdd), plan.groups.size(), skipped_words.c_str());
+          std::printf("would import %s and write %s%s; nothing was written (--dry-run)\n",
+                      Counted(plan.Count(CardFate::kAdd), "entry", "entries").c_str(),
+                      Counted(plan.groups.size(), "group", "groups").c_str(),
+                      skipped_words.c_str());
         }
         return kExitOk;
       }
@@ -233,8 +235,9 @@ void AddImportCommand(CLI::App* app, Action* action) {
         std::cout << json.dump(2) << "\n";
         return kExitOk;
       }
-      std::printf("imported %zu entries (%s) and %zu groups (%s) from %s into %s%s\n",
-                  entries.size(), Span(entries).c_str(), groups.size(), Span(groups).c_str(),
+      std::printf("imported %s (%s) and %s (%s) from %s into %s%s\n",
+                  Counted(entries.size(), "entry", "entries").c_str(), Span(entries).c_str(),
+                  Counted(groups.size(), "group", "groups").c_str(), Span(groups).c_str(),
                   o->source.c_str(), o->path.c_str(), skipped_words.c_str());
       return kExitOk;
     };
