@@ -116,7 +116,7 @@ TEST_F(ImportTool, MembersFollowTheirEntriesToTheNumbersTheyGet) {
            "G1,both,,3,K3,K7,K3\r\n");
   Result run = dir_.Tool({"import", book_, dir_.File("in.csv")});
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out.substr(0, 48), "imported 2 entries (3 to 4) and 1 groups (16385)");
+  EXPECT_EQ(run.out.substr(0, 47), "imported 2 entries (3 to 4) and 1 group (16385)");
   Result show = dir_.Tool({"show", book_, "16385", "--json"});
   ASSERT_EQ(show.status, 0) << show.err;
   nlohmann::json g = nlohmann::json::parse(show.out);
