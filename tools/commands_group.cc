@@ -61,8 +61,9 @@ int GroupNumber(const GroupOptions& o) {
   }
   if (n > kLastNewGroup && n <= kLastGroup) {
     throw ToolError(kExitUsage, "",
-                    "groups 16385 to 21384 can be written; group " + std::to_string(n) +
-                        " can only be read (a save does not keep it)");
+                    "group " + std::to_string(n) +
+                        " can only be read: groups are written as 16385 to 21384, and a save "
+                        "keeps no others (`telbook move` gives it such a number)");
   }
   if (n < kFirstGroup || n > kLastGroup) {
     throw ToolError(kExitUsage, "",

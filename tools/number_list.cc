@@ -20,8 +20,6 @@ bool Fits(long n, NumberKind kind) {
       return entry;
     case NumberKind::kGroup:
       return group;
-    case NumberKind::kNewGroup:
-      return n >= format::kFirstGroup && n <= format::kLastNewGroup;
     case NumberKind::kAny:
       return entry || group;
   }
@@ -34,8 +32,6 @@ const char* KindWords(NumberKind kind) {
       return "an entry's number (1 to 9999)";
     case NumberKind::kGroup:
       return "a group's number (16385 to 26383)";
-    case NumberKind::kNewGroup:
-      return "a group's number (16385 to 21384)";
     case NumberKind::kAny:
       return "a record number (entries 1 to 9999, groups 16385 to 26383)";
   }

@@ -11,10 +11,9 @@ namespace tool {
 
 // Which records a list may name.
 enum class NumberKind {
-  kEntry,     // 1 to 9999
-  kGroup,     // 16385 to 26383
-  kNewGroup,  // 16385 to 21384, the groups that can be written
-  kAny,       // entries and groups
+  kEntry,  // 1 to 9999
+  kGroup,  // 16385 to 26383
+  kAny,    // entries and groups
 };
 
 // A whole decimal number; throws ToolError(kExitUsage) "<what> must be a number, not "<text>"".
