@@ -111,16 +111,16 @@ bool EndsAfterLead(std::string_view prefix, std::string_view text) {
 
 }  // namespace
 
-// The export's output: lines are formatted straight into one block, which goes to the file
+// The export's output: lines are formatted straight into one block, which goes to the sink
 // whenever the next field does not fit in what is left of it, and at the end. A field longer
 // than the block grows it. The first failure, of memory or of a write, sticks: nothing more is
 // taken or written, and the export ends at the end of the line.
 class TextExportWriter::Output {
  public:
-  Output(Env* env, FileAccessor* accessor) : env_(env), accessor_(accessor) {}
+  explicit Output(Env* env) : env_(env) {}
 
   bool Obtain() { return block_.Obtain(env_, kOutputBlockSize); }
-  void Start(FileHandle file) { file_ = file; }
+  void Start(TextSink* sink) { sink_ = sink; }
   bool ok() const { return failure_ == kNone; }
   // The failure's detail: kNoMemory or kRecordFailed.
   uint16_t failure() const {
@@ -131,8 +131,7 @@ class TextExportWriter::Output {
   bool Flush() {
     if (!ok()) return false;
     if (size_ == 0) return true;
-    uint32_t count = 0;
-    if (accessor_->Write(file_, block_.data(), static_cast<uint32_t>(size_), &count) != kOk) {
+    if (!sink_->Write(block_.data(), static_cast<uint32_t>(size_))) {
       failure_ = kWrite;
       return false;
     }
@@ -230,8 +229,7 @@ class TextExportWriter::Output {
   void Commit(ptrdiff_t n) { size_ += static_cast<size_t>(n); }
 
   Env* env_;
-  FileAccessor* accessor_;
-  FileHandle file_ = nullptr;
+  TextSink* sink_ = nullptr;
   MemoryBlock block_;
   size_t size_ = 0;
   Failure failure_ = kNone;
@@ -262,6 +260,20 @@ short TextExportWriter::ReadRecord(const uint8_t* slot, MemoryBlock* block) {
   }
   return kOk;
 }
+
+// A file of the export's own, written through the file layer.
+class TextExportWriter::FileSink final : public TextSink {
+ public:
+  FileSink(FileAccessor* accessor, FileHandle file) : accessor_(accessor), file_(file) {}
+  bool Write(const uint8_t* bytes, uint32_t length) override {
+    uint32_t count = 0;
+    return accessor_->Write(file_, bytes, length, &count) == kOk;
+  }
+
+ private:
+  FileAccessor* accessor_;
+  FileHandle file_;
+};
 
 short TextExportWriter::EndLine(const Output& output) {
   if (output.ok()) return kOk;
@@ -371,8 +383,20 @@ short TextExportWriter::WriteGroupLines(Output* out) {
 short TextExportWriter::Export(const uint16_t* personal, uint16_t personal_count,
                                const uint16_t* groups, uint16_t group_count,
                                const char* file_name) {
+  return Run(personal, personal_count, groups, group_count, file_name, nullptr);
+}
+
+short TextExportWriter::ExportTo(const uint16_t* personal, uint16_t personal_count,
+                                 const uint16_t* groups, uint16_t group_count, TextSink* sink) {
+  return Run(personal, personal_count, groups, group_count, nullptr, sink);
+}
+
+short TextExportWriter::Run(const uint16_t* personal, uint16_t personal_count,
+                            const uint16_t* groups, uint16_t group_count, const char* file_name,
+                            TextSink* sink) {
+  if (file_name == nullptr && sink == nullptr) return kFailed;
   Env* env = store_->env();
-  Output output(env, &accessor_);
+  Output output(env);
   if (!output.Obtain()) return kFailed;
   MemoryBlock record;
   if (!record.Obtain(env, format::kMaxPersonalRecordSize)) {
@@ -384,10 +408,14 @@ short TextExportWriter::Export(const uint16_t* personal, uint16_t personal_count
     store_->RecordError(category::kClose, detail::kBadRecordNumber);
     return kFailed;
   }
-  OpenError open_error = OpenError::kNone;
-  FileHandle out = env->OpenFile(file_name, OpenMode::kCreate, &open_error);
-  if (out == nullptr) return kFailed;
-  output.Start(out);
+  FileHandle file = nullptr;
+  if (file_name != nullptr) {
+    OpenError open_error = OpenError::kNone;
+    file = env->OpenFile(file_name, OpenMode::kCreate, &open_error);
+    if (file == nullptr) return kFailed;
+  }
+  FileSink file_sink(&accessor_, file);
+  output.Start(file != nullptr ? &file_sink : sink);
 
   memset(marked_, 0, sizeof(marked_));
   SetChosen(personal, personal_count, 0);
@@ -398,8 +426,9 @@ short TextExportWriter::Export(const uint16_t* personal, uint16_t personal_count
     status = WriteGroupLines(&output);
   }
   if (status == kOk && !output.Flush()) status = EndLine(output);
+  if (file == nullptr) return status;
   // A close that fails may have lost what was written.
-  if (accessor_.Close(out) != kOk && status == kOk) {
+  if (accessor_.Close(file) != kOk && status == kOk) {
     store_->RecordError(category::kClose, detail::kRecordFailed);
     status = kFailed;
   }

@@ -15,6 +15,18 @@ namespace telbook {
 
 class FileStore;
 
+// Where the lines of a text export go when they go to no file of the library's own: a stream of
+// the caller's, such as standard output.
+class TextSink {
+ public:
+  // Takes the next bytes of the lines, in order: many lines at a time, the last of them perhaps
+  // in part. False when they could not all be written.
+  virtual bool Write(const uint8_t* bytes, uint32_t length) = 0;
+
+ protected:
+  ~TextSink() = default;
+};
+
 // The text export's status when its record buffer cannot be had (a block that cannot be locked,
 // -6 to the host, does not occur: blocks here are fixed from the start).
 constexpr short kTextExportNoRecordBuffer = -5;
@@ -34,10 +46,18 @@ class TextExportWriter final {
   // the file is left to the caller, possibly partly written.
   short Export(const uint16_t* personal, uint16_t personal_count, const uint16_t* groups,
                uint16_t group_count, const char* file_name);
+  // The same bytes handed to a sink instead of a file, a block at a time; a block the sink
+  // refuses fails the export with (kClose, kRecordFailed), the blocks before it handed out.
+  short ExportTo(const uint16_t* personal, uint16_t personal_count, const uint16_t* groups,
+                 uint16_t group_count, TextSink* sink);
 
  private:
   class Output;
+  class FileSink;
 
+  // The export into the file named, or into the sink when file_name is null.
+  short Run(const uint16_t* personal, uint16_t personal_count, const uint16_t* groups,
+            uint16_t group_count, const char* file_name, TextSink* sink);
   // slots: the personal index; record: a buffer of at least the longest personal record.
   short WritePersonalLines(const uint8_t* slots, MemoryBlock* record, Output* out);
   short WriteGroupLines(Output* out);

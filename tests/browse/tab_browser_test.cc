@@ -191,6 +191,25 @@ TEST_F(TabTest, ChangesWhileATabIsOpenAreMetWhereTheScanMeetsThem) {
   EXPECT_EQ(Walk(3), (std::vector<uint16_t>{1, 3}));
 }
 
+// Tab lists are kept between walks: every delete leaves them, whether or not it moves a count.
+TEST_F(TabTest, DeletedRecordsLeaveTheTabsAtOnce) {
+  BookBuilder book;
+  book.Personal(2, Entry(kHiraKa), 0x02);
+  book.Personal(9, Entry(kHiraKa), 0x02);
+  book.Personal(5, Entry(kHiraKa), 0x02);
+  book.Group(1, GroupImage("g1", kHiraKa, {}, 0), 0x02);
+  PutU16(&book.bytes(), 8, 1);  // a count lower than the entries: deletes stop moving it at 0
+  OpenImage(book.bytes());
+  EXPECT_EQ(Walk(0x02), (std::vector<uint16_t>{2, 5, 9, 16385}));
+  ASSERT_EQ(TL_deleteKojin(s_, 2), 0);  // the first change: the session takes its working copy
+  EXPECT_EQ(Walk(0x02), (std::vector<uint16_t>{5, 9, 16385}));
+  ASSERT_EQ(TL_deleteKojin(s_, 9), 0);
+  EXPECT_EQ(Walk(0x02), (std::vector<uint16_t>{5, 16385}));
+  ASSERT_EQ(TL_deleteGroup(s_, 16385), 0);
+  ASSERT_EQ(TL_deleteKojin(s_, 5), 0);
+  EXPECT_EQ(Walk(0x02), std::vector<uint16_t>{});
+}
+
 TEST_F(TabTest, OpenRebuildsTheOtherClassFromTheStoredReadings) {
   BookBuilder book;
   book.Personal(1, Entry(kHiraKa), 0x0B);  // kana now: moves to か
