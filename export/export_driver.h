@@ -47,10 +47,10 @@ class ExportDriver final {
   short WriteSrchData(const uint16_t* personal, uint32_t personal_count, const uint16_t* groups,
                       uint32_t group_count, uint32_t format_value, const char* destination,
                       int16_t* empty_group);
-  // The text export of the same choice handed to a sink line by line, for a caller that writes a
-  // stream of its own (standard output): no file is made. The checks and statuses are those of
-  // WriteSrchData without the destination's; -1 for a null sink. After a failure the sink may
-  // hold the lines before it.
+  // The text export of the same choice handed to a sink a block at a time, for a caller that
+  // writes a stream of its own (standard output): no file is made. The checks and statuses are
+  // those of WriteSrchData without the destination's; -1 for a null sink. After a failure the
+  // sink may hold the blocks before it.
   short WriteTextTo(const uint16_t* personal, uint32_t personal_count, const uint16_t* groups,
                     uint32_t group_count, TextSink* sink);
 
