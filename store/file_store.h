@@ -79,8 +79,8 @@ class FileStore final {
 
   // Moves whenever slots in memory may have changed: the buffers obtained or released, a count
   // set, and wherever a component changes slots otherwise (the record writer's append, the
-  // other-class rebuild), which says so with SlotsChanged(). What is derived from the slots (the
-  // tab lists) is kept only while it stays the same.
+  // deleter's freeing of a slot, the other-class rebuild), which says so with SlotsChanged(). What
+  // is derived from the slots (the tab lists) is kept only while it stays the same.
   uint32_t slot_generation() const { return slot_generation_; }
   void SlotsChanged() { ++slot_generation_; }
 
