@@ -313,6 +313,7 @@ class EditorTest(unittest.TestCase):
         self.find('#entry-delete').click()
         self.find('#confirm-yes').click()
         self.wait(lambda d: 31 not in self.rows(), message='entry gone from the tab')
+        self.assertEqual(self.find('#message').text, 'Deleted entry 31 “大阪支社”')
         self.find('#list .row[data-number="16385"]').click()
         self.wait(lambda d: len(d.find_elements(By.CSS_SELECTOR, '#members li')) == 3)
 

@@ -19,7 +19,7 @@ const TEXTS = {
     optNoGroups: '分類からグループを作らない', optNoReadings: 'ふりがなを推測しない',
     optReplace: '表せない文字を ? にする', colOutcome: '結果', fateAdd: '追加',
     fateDuplicate: '重複のため除外: {0}', fateSkipped: '除外: {0}', fateNoFax: 'FAX番号がないため除外',
-    readingGuessed: 'ふりがなは推測', entryRef: '宛先 {0}', cardRef: '{0} 件目',
+    readingGuessed: 'ふりがなは推測', entryRef: '宛先 {0}', groupRef: 'グループ {0}', cardRef: '{0} 件目',
     dupFax: 'FAX番号が同じ', dupNameReading: '名前とふりがなが同じ',
     groupNew: '新しいグループ（{0} 件）', groupExtended: 'グループ {0} に {1} 件追加',
     importPlan: '宛先 {0} 件を追加します（除外 {1} 件）。グループ {2} 件。',
@@ -34,7 +34,7 @@ const TEXTS = {
     tooLong: '長すぎます（{0} バイト、入るのは {1} バイト）', noSpaces: '空白は使えません',
     confirmDeleteEntry: '宛先 {0}「{1}」を削除しますか？ グループからも外れます。',
     confirmDeleteGroup: 'グループ {0}「{1}」を削除しますか？ メンバーの宛先は残ります。',
-    deleted: '{0} を削除しました', selectFirst: '先に宛先かグループを選んでください',
+    deleted: '{0}「{1}」を削除しました', selectFirst: '先に宛先かグループを選んでください',
     importDone: '宛先 {0} 件とグループ {1} 件を追加しました',
     remove: '外す', lineType: '回線',
     outside: '外線', internal: '内線', lineNone: 'なし', commMode: '通信モード',
@@ -59,7 +59,7 @@ const TEXTS = {
     optNoGroups: 'No groups from categories', optNoReadings: 'Guess no readings',
     optReplace: 'Put ? for characters the book cannot hold', colOutcome: 'Outcome', fateAdd: 'Added',
     fateDuplicate: 'Skipped, duplicate: {0}', fateSkipped: 'Skipped: {0}', fateNoFax: 'Skipped: no fax number',
-    readingGuessed: 'reading guessed', entryRef: 'entry {0}', cardRef: 'card {0}',
+    readingGuessed: 'reading guessed', entryRef: 'entry {0}', groupRef: 'group {0}', cardRef: 'card {0}',
     dupFax: 'same fax', dupNameReading: 'same name and reading',
     groupNew: 'New group ({0} members)', groupExtended: 'Group {0} gains {1}',
     importPlan: '{0} entries will be added ({1} skipped); {2} groups.',
@@ -74,7 +74,7 @@ const TEXTS = {
     tooLong: 'Too long ({0} bytes; the field holds {1})', noSpaces: 'No spaces',
     confirmDeleteEntry: 'Delete entry {0} “{1}”? It leaves its groups too.',
     confirmDeleteGroup: 'Delete group {0} “{1}”? Its entries stay.',
-    deleted: '{0} deleted', selectFirst: 'Select entries or groups first',
+    deleted: 'Deleted {0} “{1}”', selectFirst: 'Select entries or groups first',
     importDone: '{0} entries and {1} groups added',
     remove: 'Remove', lineType: 'Line',
     outside: 'Outside', internal: 'Internal', lineNone: 'None', commMode: 'Comm. mode',
@@ -557,7 +557,7 @@ async function deleteRecord(kind, number, name, dialog, errorBox) {
     state.version = result.version;
     state.selection.delete(number);
     dialog.close();
-    showMessage(t('deleted', number));
+    showMessage(t('deleted', t(kind === 'entry' ? 'entryRef' : 'groupRef', number), name));
     await refresh();
   } catch (e) { await explain(e, errorBox); }
 }
