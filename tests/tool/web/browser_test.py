@@ -369,9 +369,17 @@ class EditorTest(unittest.TestCase):
         self.assertEqual([r[:2] for r in rows], [('32', '加藤 直樹'), ('33', '鈴木 一郎')])
         self.snap('import_preview')
         self.assertEqual(read(self.book), before)
+        # Another program adds an entry after the preview: nothing is added, the page says so and
+        # shows the plan again, the file still chosen.
+        status, _, err = run_tool('add', self.book, '--name', 'ほかのプログラム')
+        self.assertEqual(status, 0, err)
+        self.find('#import-apply').click()
+        self.wait(lambda d: [r[0] for r in self.preview_rows()] == ['33', '34'], message='plan made again')
+        self.assertIn('Another program changed', self.find('#import-error').text)
+        self.assertEqual(show(self.book, 32)['name'], 'ほかのプログラム')
         self.find('#import-apply').click()
         self.wait(lambda d: not self.find('#import-dialog').get_attribute('open'))
-        self.assertEqual(show(self.book, 33)['name'], '鈴木 一郎')
+        self.assertEqual(show(self.book, 34)['name'], '鈴木 一郎')
 
     def test_11_upload_a_vcard_and_check_the_preview(self):
         source = os.path.join(CONTACTS, 'webmail_30.vcf')
