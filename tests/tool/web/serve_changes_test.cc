@@ -201,6 +201,7 @@ TEST_F(ServeChanges, ImportShowsTheCommandLinesPlanAndAppliesItTheSameWay) {
   // `telbook import`: the preview is the plan --dry-run prints, and the books end up the same.
   const std::string twin = dir_.File("twin.tlb");
   ASSERT_EQ(dir_.Tool({"export", book_, dir_.File("two.csv"), "--entries", "5,9"}).status, 0);
+  WriteAll(dir_.File("mapped.csv"), "Person,Line\r\n山本 一,03-1111-9999\r\n");
   struct Case {
     std::string file;
     std::string query;  // the page's switches
@@ -220,6 +221,11 @@ TEST_F(ServeChanges, ImportShowsTheCommandLinesPlanAndAppliesItTheSameWay) {
       {kContacts + "/feature_phone_21.vcf", "&fax-only=1", {"--fax-only"}, "vcard", -1},
       {kContacts + "/address_book_ja.csv", "&no-groups=1", {"--no-groups"}, "csv", -1},
       {dir_.File("two.csv"), "", {}, "text", 2},
+      {dir_.File("mapped.csv"),
+       "&map=Person%3Dname%2CLine%3Dfax",
+       {"--map", "Person=name,Line=fax"},
+       "csv",
+       1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file + c.query);
@@ -260,14 +266,15 @@ TEST_F(ServeChanges, ImportShowsTheCommandLinesPlanAndAppliesItTheSameWay) {
   }
   std::remove(twin.c_str());
   std::remove(dir_.File("two.csv").c_str());
+  std::remove(dir_.File("mapped.csv").c_str());
 }
 
 TEST_F(ServeChanges, ImportRefusesWhatItCannotAddAndChangesNothing) {
   std::string before = ReadAll(book_);
   std::string card =
       "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:加藤 三郎\r\nTEL;TYPE=FAX:03-1\r\nEND:VCARD\r\n";
-  std::string long_name = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:" + std::string(60, 'A') +
-                          "\r\nEND:VCARD\r\n";
+  std::string long_name =
+      "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:" + std::string(60, 'A') + "\r\nEND:VCARD\r\n";
   struct Case {
     std::string query;
     std::string body;

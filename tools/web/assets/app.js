@@ -17,7 +17,7 @@ const TEXTS = {
     importHint: 'vCard、アドレス帳のCSV、または電話帳のテキスト書き出しを選んでください。追加する前に内容を確認できます。',
     optAllowDuplicates: '重複も追加する', optFaxOnly: 'FAX番号のあるものだけ',
     optNoGroups: '分類からグループを作らない', optNoReadings: 'ふりがなを推測しない',
-    optReplace: '表せない文字を ? にする', colOutcome: '結果', fateAdd: '追加',
+    optReplace: '表せない文字を ? にする', optMap: 'CSVの列（列名=項目）', colOutcome: '結果', fateAdd: '追加',
     fateDuplicate: '重複のため除外: {0}', fateSkipped: '除外: {0}', fateNoFax: 'FAX番号がないため除外',
     readingGuessed: 'ふりがなは推測', entryRef: '宛先 {0}', groupRef: 'グループ {0}', cardRef: '{0} 件目',
     dupFax: 'FAX番号が同じ', dupNameReading: '名前とふりがなが同じ',
@@ -57,7 +57,7 @@ const TEXTS = {
     importHint: 'Choose a vCard, an address book CSV or a text export of a phone book. You see what it holds before anything is added.',
     optAllowDuplicates: 'Add duplicates too', optFaxOnly: 'Only cards with a fax number',
     optNoGroups: 'No groups from categories', optNoReadings: 'Guess no readings',
-    optReplace: 'Put ? for characters the book cannot hold', colOutcome: 'Outcome', fateAdd: 'Added',
+    optReplace: 'Put ? for characters the book cannot hold', optMap: 'CSV columns (header=field)', colOutcome: 'Outcome', fateAdd: 'Added',
     fateDuplicate: 'Skipped, duplicate: {0}', fateSkipped: 'Skipped: {0}', fateNoFax: 'Skipped: no fax number',
     readingGuessed: 'reading guessed', entryRef: 'entry {0}', groupRef: 'group {0}', cardRef: 'card {0}',
     dupFax: 'same fax', dupNameReading: 'same name and reading',
@@ -783,6 +783,7 @@ const IMPORT_SWITCHES = ['allow-duplicates', 'fax-only', 'no-groups', 'no-readin
 function openImport() {
   $('import-file').value = '';
   for (const name of IMPORT_SWITCHES) $('import-' + name).checked = false;
+  $('import-map').value = '';
   $('import-error').hidden = true;
   $('import-preview').hidden = true;
   $('import-apply').disabled = true;
@@ -794,6 +795,7 @@ function openImport() {
 function importQuery(mode) {
   const params = new URLSearchParams({ mode });
   for (const name of IMPORT_SWITCHES) if ($('import-' + name).checked) params.set(name, '1');
+  if ($('import-map').value.trim()) params.set('map', $('import-map').value.trim());
   return '/api/import?' + params.toString();
 }
 
@@ -939,6 +941,7 @@ async function start() {
   $('import').addEventListener('click', openImport);
   $('import-file').addEventListener('change', () => previewImport(true));
   for (const name of IMPORT_SWITCHES) $('import-' + name).addEventListener('change', () => previewImport(false));
+  $('import-map').addEventListener('change', () => previewImport(false));
   $('import-apply').addEventListener('click', applyImport);
   $('import-cancel').addEventListener('click', () => $('import-dialog').close());
   $('entry-form').addEventListener('submit', saveEntry);
