@@ -14,11 +14,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include "store/errors.h"
 #include "tools/book.h"
 #include "tools/export_vcard.h"
 #include "tools/favourites.h"
 #include "tools/fold.h"
-#include "tools/import_text.h"
+#include "tools/import_plan.h"
 #include "tools/reading_order.h"
 #include "tools/records.h"
 #include "tools/system.h"
@@ -149,34 +150,6 @@ std::string BaseName(const std::string& path) {
   return safe.empty() ? "phonebook" : safe;
 }
 
-bool LooksLikeVcard(const std::string& bytes) {
-  size_t at = bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
-  while (at < bytes.size() && isspace(static_cast<unsigned char>(bytes[at]))) ++at;
-  std::string head = bytes.substr(at, 11);
-  for (char& c : head) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-  return head == "BEGIN:VCARD";
-}
-
-bool IsUtf8Text(const std::string& bytes) {
-  if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) return true;
-  bool wide = false;
-  for (size_t i = 0; i < bytes.size();) {
-    unsigned char b = static_cast<unsigned char>(bytes[i]);
-    size_t n = b < 0x80             ? 1
-               : (b & 0xE0) == 0xC0 ? 2
-               : (b & 0xF0) == 0xE0 ? 3
-               : (b & 0xF8) == 0xF0 ? 4
-                                    : 0;
-    if (n == 0 || i + n > bytes.size()) return false;
-    for (size_t k = 1; k < n; ++k) {
-      if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
-    }
-    wide = wide || n > 1;
-    i += n;
-  }
-  return wide;
-}
-
 // Each member must name an entry of the book.
 void CheckMembers(const tool::Book& book, const std::vector<unsigned short>& members) {
   for (unsigned short n : members) {
@@ -185,6 +158,19 @@ void CheckMembers(const tool::Book& book, const std::vector<unsigned short>& mem
       throw FormError("members", "members: there is no entry " + std::to_string(n));
     }
   }
+}
+
+// The detail the library records with kClose when it refuses a save because another program
+// changed or replaced the book since this session opened it.
+constexpr uint16_t kChangedSinceOpen = 32;
+
+// Whether the last failure of the book's session was that refusal; the session stays open after
+// a refused save, so its error pair is still there.
+bool SaveRefusedAsChanged(const tool::Book& book) {
+  unsigned short category = 0;
+  unsigned short detail = 0;
+  TL_getErrorInfo(book.session(), &category, &detail);
+  return category == category::kClose && detail == kChangedSinceOpen;
 }
 
 // A group that a change may rewrite: one of the numbers new groups get.
@@ -208,29 +194,19 @@ tool::GroupRecord ExistingGroup(const tool::Book& book, int n) {
   return tool::ReadGroup(book, n);
 }
 
-#if TELBOOK_HAVE_DELETE
-constexpr bool kCanDelete = true;
-
-// Frees an entry's slot (it leaves every group that held it) or a group's.
-int DeleteRecord(const tool::Book& book, int n) {
-  if (!tool::IsPersonalNumber(n) && !tool::IsGroupNumber(n)) {
-    throw HttpError(404, "missing", "there is no record " + std::to_string(n));
+// Frees an entry's slot (it leaves every group that held it) or a group's (its entries stay).
+// A number that is not a record of that kind in the book is refused as missing.
+json DeleteRecord(const tool::Book& book, int n, bool group) {
+  const char* kind = group ? "group " : "entry ";
+  bool fits = group ? tool::IsGroupNumber(n) : tool::IsPersonalNumber(n);
+  if (!fits || !book.Exists(n)) {
+    throw HttpError(404, "missing", std::string("there is no ") + kind + std::to_string(n));
   }
-  bool group = tool::IsGroupNumber(n);
   short status = group ? TL_deleteGroup(book.session(), static_cast<unsigned short>(n))
                        : TL_deleteKojin(book.session(), static_cast<unsigned short>(n));
-  if (status != 0) {
-    book.Fail("cannot delete " + std::string(group ? "group " : "entry ") + std::to_string(n));
-  }
-  return n;
+  if (status != 0) book.Fail(std::string("cannot delete ") + kind + std::to_string(n));
+  return json{{"deleted", n}};
 }
-#else
-constexpr bool kCanDelete = false;
-
-int DeleteRecord(const tool::Book&, int) {
-  throw HttpError(501, "unsupported", "this build's library cannot delete records");
-}
-#endif
 
 class Editor {
  public:
@@ -247,9 +223,10 @@ class Editor {
   std::shared_ptr<const BookView> View();
   // Every change of the book: with the book as the page last saw it (its version), one open,
   // the change through the library, a look that no other program saved meanwhile, one save.
-  // On any failure nothing is saved and the book stays as it was. This is the only place where
-  // the server writes the book: a writers' lock held from the open to the save, and a retry
-  // when a save is refused because the book changed, belong here.
+  // On any failure nothing is saved and the book stays as it was. A book changed by another
+  // program, seen here or refused by the library's save, is answered 409 "changed": the page
+  // reads the book again and keeps what was typed. This is the only place where the server
+  // writes the book.
   json Change(const Request& req, const std::function<json(const tool::Book&)>& change);
 
   void Page(const Request& req, Response& res);
@@ -266,7 +243,8 @@ class Editor {
   std::shared_ptr<const BookView> view_;
   tool::ReadingOrder order_;
   tool::Folder folder_;
-  std::string scratch_;  // the server's own directory for export files
+  tool::ReadingDeriver deriver_;  // loads its dictionary once, for every import
+  std::string scratch_;           // the server's own directory for export files
   unsigned exports_ = 0;
 };
 
@@ -378,7 +356,14 @@ json Editor::Change(const Request& req, const std::function<json(const tool::Boo
     result = change(book);
     now = FileVersion(options_.book);
     if (now != expected) throw Changed(now);  // the book closes unsaved
-    book.Save();
+    try {
+      book.Save();
+    } catch (const tool::ToolError&) {
+      // The library's own refusal of a save over another program's: the page hears it the
+      // same way as the look above, and the book closes unsaved.
+      if (SaveRefusedAsChanged(book)) throw Changed(FileVersion(options_.book));
+      throw;
+    }
   }
   view_.reset();
   result["version"] = FileVersion(options_.book);
@@ -468,68 +453,83 @@ void Editor::Export(const Request& req, Response& res) {
   res.set_content(body, type);
 }
 
+// The import's choices, named in the query as `telbook import` names its options: format,
+// encoding, map, and the switches fax-only, no-groups, no-readings, strict, replace and
+// allow-duplicates (1 or 0).
+tool::ImportOptions ImportOptionsOf(const Request& req) {
+  tool::ImportOptions options;
+  std::string format = req.get_param_value("format");
+  if (!format.empty() && format != "auto" && !tool::ParseImportFormat(format, &options.format)) {
+    throw HttpError(400, "usage", "format must be auto, text, vcard or csv");
+  }
+  std::string encoding = req.get_param_value("encoding");
+  if (!encoding.empty() && encoding != "auto" &&
+      !tool::ParseEncodingName(encoding, &options.encoding)) {
+    throw HttpError(400, "usage",
+                    "encoding must be auto, utf-8, utf-16, utf-16le, utf-16be or cp932");
+  }
+  std::string why;
+  if (!tool::ParseColumnMap(req.get_param_value("map"), &options.map, &why)) {
+    throw HttpError(400, "usage", why);
+  }
+  const std::pair<const char*, bool*> switches[] = {
+      {"fax-only", &options.fax_only},       {"no-groups", &options.no_groups},
+      {"no-readings", &options.no_readings}, {"strict", &options.strict},
+      {"replace", &options.replace},         {"allow-duplicates", &options.allow_duplicates}};
+  for (const auto& [name, value] : switches) {
+    std::string text = req.get_param_value(name);
+    if (text != "" && text != "0" && text != "1") {
+      throw HttpError(400, "usage", std::string(name) + " must be 1 or 0");
+    }
+    *value = text == "1";
+  }
+  return options;
+}
+
+// A preview is the plan `telbook import --dry-run` prints, made on the book as it is now, with the
+// version it was made on; nothing is written. An apply makes the plan again on the book opened
+// for the change, refused as changed when that is not the version the preview showed, so what
+// is added is what the user saw; the records get the numbers the plan gave them.
 json Editor::Import(const Request& req) {
   if (req.body.size() > kUploadLimit) throw HttpError(413, "too-large", "the file is too large");
   std::string mode = req.get_param_value("mode");
   if (mode != "preview" && mode != "apply")
     throw HttpError(400, "usage", "mode must be preview or apply");
-  if (LooksLikeVcard(req.body)) {
-    throw HttpError(415, "format",
-                    "this file is a vCard; this build imports only the phone book's own text "
-                    "export");
-  }
-  std::string encoding = req.get_param_value("encoding");
-  if (encoding.empty() || encoding == "auto") encoding = IsUtf8Text(req.body) ? "utf8" : "cp932";
-  if (encoding != "utf8" && encoding != "cp932") {
-    throw HttpError(400, "usage", "encoding must be auto, utf8 or cp932");
-  }
-  tool::ImportedText text;
-  tool::ImportProblem problem;
-  if (!tool::ParseTextExport(req.body.data(), req.body.size(), encoding == "utf8", &text,
-                             &problem)) {
-    std::string where = problem.line > 0 ? "line " + std::to_string(problem.line) + ": " : "";
-    throw HttpError(422, "import", where + problem.reason + "; nothing was imported");
+  tool::ImportOptions options = ImportOptionsOf(req);
+  tool::ImportSource source;
+  tool::FileProblem problem;
+  if (!tool::ReadImportSource(req.body, options, &source, &problem)) {
+    std::string where;
+    if (problem.line > 0) where = "line " + std::to_string(problem.line);
+    if (problem.byte > 0) where += ", byte " + std::to_string(problem.byte);
+    if (!where.empty()) where += ": ";
+    throw HttpError(problem.usage ? 400 : 422, "import",
+                    where + problem.reason + "; nothing was imported");
   }
   if (mode == "preview") {
-    json entries = json::array();
-    for (const tool::ImportedEntry& e : text.entries) {
-      json j = tool::EntryJson(0, e.entry);
-      j["line"] = e.line;
-      entries.push_back(j);
-    }
-    json groups = json::array();
-    for (const tool::ImportedGroup& g : text.groups) {
-      json members = json::array();
-      for (size_t index : g.members)
-        members.push_back(tool::FromField(text.entries[index].entry.Name));
-      groups.push_back({{"line", g.line},
-                        {"name", tool::FromField(g.group.Name)},
-                        {"furigana", tool::FromField(g.group.Furigana)},
-                        {"members", members}});
-    }
     std::lock_guard<std::mutex> lock(book_mutex_);
-    json summary = View()->Summary();
-    size_t free_entries = tool::kLastPersonal - summary["entries"].get<size_t>();
-    return {{"format", "text"},
-            {"encoding", encoding},
-            {"entries", entries},
-            {"groups", groups},
-            {"fits", text.entries.size() <= free_entries},
-            {"version", summary["version"]}};
+    std::string version = FileVersion(options_.book);
+    tool::ImportPlan plan;
+    {
+      tool::Book book(options_.book, tool::Book::Mode::kOpen);
+      plan = tool::MakeImportPlan(source, tool::ReadBookState(book), options, deriver_, folder_);
+    }
+    json j = tool::ImportPlanJson(plan);
+    // A save by another program while the plan was made: the apply will be refused as changed.
+    j["version"] = version;
+    return j;
   }
   return Change(req, [&](const tool::Book& book) {
-    std::vector<int> entry_numbers;
-    for (const tool::ImportedEntry& e : text.entries) {
-      entry_numbers.push_back(tool::WriteEntry(book, e.entry, 0));
+    tool::ImportPlan plan =
+        tool::MakeImportPlan(source, tool::ReadBookState(book), options, deriver_, folder_);
+    if (!plan.blocking.empty()) {
+      throw tool::ToolError(plan.blocking_status, "", plan.blocking + "; nothing was imported");
     }
-    std::vector<int> group_numbers;
-    for (const tool::ImportedGroup& g : text.groups) {
-      std::vector<unsigned short> members;
-      for (size_t index : g.members)
-        members.push_back(static_cast<unsigned short>(entry_numbers[index]));
-      group_numbers.push_back(tool::WriteGroup(book, g.group, members, 0));
-    }
-    return json{{"entries", entry_numbers}, {"groups", group_numbers}};
+    tool::ImportOutcome outcome = tool::ApplyImportPlan(plan, book);
+    json j = tool::ImportPlanJson(plan);
+    j["entry-numbers"] = outcome.entry_numbers;
+    j["group-numbers"] = outcome.group_numbers;
+    return j;
   });
 }
 
@@ -569,8 +569,6 @@ void Editor::Routes() {
       json j = View()->Summary();
       j["book"] = options_.book;
       j["fields"] = FieldRooms();
-      // What this build can do; the page hides what it cannot.
-      j["can"] = {{"delete", kCanDelete}, {"import", json::array({"text"})}};
       j["collated"] = order_.collated();
       SendJson(res, 200, j);
     });
@@ -687,13 +685,13 @@ void Editor::Routes() {
                }));
     });
   });
-  for (const char* kind : {"entry", "group"}) {
-    http_.Delete(std::string("/api/") + kind + R"(/(\d+))",
-                 [this](const Request& req, Response& res) {
+  for (bool group : {false, true}) {
+    http_.Delete(std::string("/api/") + (group ? "group" : "entry") + R"(/(\d+))",
+                 [this, group](const Request& req, Response& res) {
                    Handle(req, res, [&] {
                      int n = NumberInPath(req);
                      SendJson(res, 200, Change(req, [&](const tool::Book& book) {
-                                return json{{"deleted", DeleteRecord(book, n)}};
+                                return DeleteRecord(book, n, group);
                               }));
                    });
                  });

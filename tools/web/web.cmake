@@ -32,11 +32,6 @@ if(TELBOOK_HAVE_SERVER)
   list(APPEND TELBOOK_WEB_SOURCES ${TELBOOK_WEB_DIR}/server.cc ${TELBOOK_WEB_DIR}/book_view.cc
        ${TELBOOK_WEB_DIR}/forms.cc ${TELBOOK_WEB_DIR}/posix_web_system.cc ${TELBOOK_WEB_ASSETS_CC})
   set(TELBOOK_WEB_LIBRARIES PkgConfig::CPPHTTPLIB)
-  # Deleting records lights up once the library's interface has it.
-  file(STRINGS ${CMAKE_SOURCE_DIR}/interface/telbook.h TELBOOK_DELETE_DECLARED REGEX "TL_deleteKojin")
-  if(TELBOOK_DELETE_DECLARED)
-    list(APPEND TELBOOK_WEB_DEFINITIONS TELBOOK_HAVE_DELETE=1)
-  endif()
 else()
   list(APPEND TELBOOK_WEB_SOURCES ${TELBOOK_WEB_DIR}/no_server.cc)
   message(STATUS "telbook tool: serve is not in this build (no cpp-httplib; Debian "

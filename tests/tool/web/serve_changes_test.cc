@@ -1,9 +1,10 @@
 // Tests of the changes `telbook serve` makes: entries, groups and favourites saved at once and
 // seen by the command line; bad field values refused with the field named and the book untouched;
-// a book changed by another program refused until read again; imports previewed before they are
-// added; Ctrl-C; two servers on one book.
+// a book changed by another program refused until read again; imports previewed as the command
+// line plans them and applied as it applies them; deletion; Ctrl-C; two servers on one book.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
@@ -17,6 +18,8 @@ namespace tooltest {
 namespace {
 
 using nlohmann::json;
+
+const std::string kContacts = TELBOOK_CONTACTS_DIR;
 
 class ServeChanges : public ServedDemo {
  protected:
@@ -32,6 +35,15 @@ class ServeChanges : public ServedDemo {
     if (!r) return json::object();
     EXPECT_EQ(r->status, 200) << method << " " << path << ": " << r->body;
     return json::parse(r->body, nullptr, false);
+  }
+  // Uploads a file to the import as the page does, made on the book's version given.
+  httplib::Result Upload(const std::string& path, const std::string& bytes,
+                         const std::string& version) {
+    httplib::Headers h = page_->Headers();
+    h.emplace("Origin", "http://" + server_->host());
+    h.emplace("X-Telbook-Page", page_->page_token);
+    h.emplace("X-Telbook-Version", version);
+    return page_->SendRaw("POST", path, bytes, "application/octet-stream", h);
   }
 };
 
@@ -184,69 +196,158 @@ TEST_F(ServeChanges, ABookChangedUnderneathIsRefusedUntilReadAgain) {
   EXPECT_EQ(page_->GetJson("/api/book")["entries"], 33);
 }
 
-TEST_F(ServeChanges, ImportIsPreviewedBeforeAnythingIsAdded) {
-  ASSERT_EQ(dir_.Tool({"export", book_, dir_.File("all.csv")}).status, 0);
-  std::string text = ReadAll(dir_.File("all.csv"));
-  std::string before = ReadAll(book_);
-  httplib::Headers h = page_->Headers();
-  h.emplace("Origin", "http://" + server_->host());
-  h.emplace("X-Telbook-Page", page_->page_token);
-  h.emplace("X-Telbook-Version", page_->version);
-  httplib::Result r =
-      page_->SendRaw("POST", "/api/import?mode=preview", text, "application/octet-stream", h);
-  ASSERT_TRUE(r);
-  ASSERT_EQ(r->status, 200) << r->body;
-  json plan = json::parse(r->body);
-  EXPECT_EQ(plan["entries"].size(), 31u);
-  EXPECT_EQ(plan["groups"].size(), 2u);
-  EXPECT_EQ(plan["entries"][4]["name"], "加藤 直樹");
-  EXPECT_EQ(plan["fits"], true);
-  EXPECT_EQ(ReadAll(book_), before);  // a preview writes nothing
-
-  r = page_->SendRaw("POST", "/api/import?mode=apply", text, "application/octet-stream", h);
-  ASSERT_TRUE(r);
-  ASSERT_EQ(r->status, 200) << r->body;
-  json done = json::parse(r->body);
-  EXPECT_EQ(done["entries"].size(), 31u);
-  EXPECT_EQ(done["entries"][0], 32);
-  EXPECT_EQ(Show(36)["name"], "加藤 直樹");
-
-  page_->Refresh();
-  h.erase("X-Telbook-Version");
-  h.emplace("X-Telbook-Version", page_->version);
+TEST_F(ServeChanges, ImportShowsTheCommandLinesPlanAndAppliesItTheSameWay) {
+  // Each file goes to the served book through the page and to a copy of it through
+  // `telbook import`: the preview is the plan --dry-run prints, and the books end up the same.
+  const std::string twin = dir_.File("twin.tlb");
+  ASSERT_EQ(dir_.Tool({"export", book_, dir_.File("two.csv"), "--entries", "5,9"}).status, 0);
+  WriteAll(dir_.File("mapped.csv"), "Person,Line\r\n山本 一,03-1111-9999\r\n");
   struct Case {
+    std::string file;
+    std::string query;  // the page's switches
+    std::vector<std::string> flags;
+    const char* format;
+    int added;  // -1: as the command line plans it
+  };
+  // The demo book holds most of the sample cards already.
+  const std::vector<Case> cases = {
+      {kContacts + "/webmail_30.vcf", "", {}, "vcard", 2},
+      {kContacts + "/current_phone_30.vcf", "", {}, "vcard", 0},
+      {kContacts + "/current_phone_30.vcf",
+       "&allow-duplicates=1&replace=1",
+       {"--allow-duplicates", "--replace"},
+       "vcard",
+       6},
+      {kContacts + "/feature_phone_21.vcf", "&fax-only=1", {"--fax-only"}, "vcard", -1},
+      {kContacts + "/address_book_ja.csv", "&no-groups=1", {"--no-groups"}, "csv", -1},
+      {dir_.File("two.csv"), "", {}, "text", 2},
+      {dir_.File("mapped.csv"),
+       "&map=Person%3Dname%2CLine%3Dfax",
+       {"--map", "Person=name,Line=fax"},
+       "csv",
+       1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file + c.query);
+    WriteAll(twin, ReadAll(book_));
+    std::string bytes = ReadAll(c.file);
+    std::string before = ReadAll(book_);
+    httplib::Result r = Upload("/api/import?mode=preview" + c.query, bytes, page_->version);
+    ASSERT_TRUE(r);
+    ASSERT_EQ(r->status, 200) << r->body;
+    json plan = json::parse(r->body);
+    EXPECT_EQ(ReadAll(book_), before);  // a preview writes nothing
+    EXPECT_EQ(plan["format"], c.format);
+    std::vector<std::string> dry = {"import", twin, c.file, "--dry-run", "--json"};
+    dry.insert(dry.end(), c.flags.begin(), c.flags.end());
+    Result tool = dir_.Tool(dry);
+    ASSERT_EQ(tool.status, 0) << tool.err;
+    json expected = json::parse(tool.out);
+    EXPECT_EQ(plan["cards"], expected["cards"]);
+    EXPECT_EQ(plan["groups"], expected["groups"]);
+    if (c.added >= 0) {
+      EXPECT_EQ(plan["summary"]["add"], c.added);
+    }
+
+    r = Upload("/api/import?mode=apply" + c.query, bytes, plan["version"]);
+    ASSERT_TRUE(r);
+    ASSERT_EQ(r->status, 200) << r->body;
+    json done = json::parse(r->body);
+    page_->version = done["version"];
+    std::vector<std::string> apply = {"import", twin, c.file};
+    apply.insert(apply.end(), c.flags.begin(), c.flags.end());
+    tool = dir_.Tool(apply);
+    ASSERT_EQ(tool.status, 0) << tool.err;
+    ASSERT_EQ(dir_.Tool({"export", book_, dir_.File("served.csv")}).status, 0);
+    ASSERT_EQ(dir_.Tool({"export", twin, dir_.File("twin.csv")}).status, 0);
+    EXPECT_EQ(ReadAll(dir_.File("served.csv")), ReadAll(dir_.File("twin.csv")));
+    std::remove(dir_.File("served.csv").c_str());
+    std::remove(dir_.File("twin.csv").c_str());
+  }
+  std::remove(twin.c_str());
+  std::remove(dir_.File("two.csv").c_str());
+  std::remove(dir_.File("mapped.csv").c_str());
+}
+
+TEST_F(ServeChanges, ImportRefusesWhatItCannotAddAndChangesNothing) {
+  std::string before = ReadAll(book_);
+  std::string card =
+      "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:加藤 三郎\r\nTEL;TYPE=FAX:03-1\r\nEND:VCARD\r\n";
+  std::string long_name =
+      "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:" + std::string(60, 'A') + "\r\nEND:VCARD\r\n";
+  struct Case {
+    std::string query;
     std::string body;
     int status;
     const char* says;
   };
-  std::vector<Case> cases = {
-      {"BEGIN:VCARD\r\nVERSION:3.0\r\nFN:x\r\nEND:VCARD\r\n", 415, "vCard"},
-      {"K1,broken\r\n", 422, "line 1"},
+  const std::vector<Case> cases = {
+      {"mode=apply", "K1,broken\r\n", 422, "line 1"},
+      {"mode=preview", "K1,broken\r\n", 422, "nothing was imported"},
+      {"mode=apply&strict=1", long_name, 422, "nothing was imported"},
+      {"mode=apply&format=xml", card, 400, "format"},
+      {"mode=apply&encoding=latin1", card, 400, "encoding"},
+      {"mode=apply&fax-only=yes", card, 400, "fax-only"},
+      {"mode=apply&map=Fax%3Dnothing", card, 400, "nothing"},
+      {"mode=later", card, 400, "mode"},
   };
-  before = ReadAll(book_);
   for (const Case& c : cases) {
-    r = page_->SendRaw("POST", "/api/import?mode=apply", c.body, "application/octet-stream", h);
+    httplib::Result r = Upload("/api/import?" + c.query, c.body, page_->version);
     ASSERT_TRUE(r);
-    EXPECT_EQ(r->status, c.status) << r->body;
-    EXPECT_NE(r->body.find(c.says), std::string::npos) << r->body;
+    EXPECT_EQ(r->status, c.status) << c.query << ": " << r->body;
+    EXPECT_NE(r->body.find(c.says), std::string::npos) << c.query << ": " << r->body;
   }
+  // A preview made before another program's save cannot be applied: its plan is out of date.
+  httplib::Result r = Upload("/api/import?mode=preview", card, page_->version);
+  ASSERT_TRUE(r);
+  std::string seen = json::parse(r->body)["version"];
+  ASSERT_EQ(dir_.Tool({"add", book_, "--name", "外から", "--fax", "03-1"}).status, 0);
+  before = ReadAll(book_);
+  r = Upload("/api/import?mode=apply", card, seen);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->status, 409) << r->body;
+  EXPECT_EQ(json::parse(r->body)["code"], "changed");
   EXPECT_EQ(ReadAll(book_), before);
+  // Made again, the plan knows the other program's entry: the card is its duplicate.
+  r = Upload("/api/import?mode=preview", card, seen);
+  ASSERT_TRUE(r);
+  json plan = json::parse(r->body);
+  EXPECT_EQ(plan["cards"][0]["fate"], "duplicate");
+  EXPECT_EQ(plan["cards"][0]["duplicates"][0]["entry"], 32);
 }
 
-TEST_F(ServeChanges, DeletionIsOfferedOnlyWhenTheLibraryCanDelete) {
-  json book = page_->GetJson("/api/book");
-  httplib::Result r = page_->Send("DELETE", "/api/entry/5", json::object());
-  ASSERT_TRUE(r);
-#if TELBOOK_HAVE_DELETE
-  EXPECT_EQ(book["can"]["delete"], true);
-  EXPECT_EQ(r->status, 200) << r->body;
+TEST_F(ServeChanges, EntriesAndGroupsAreDeletedOnlyAsWhatTheyAre) {
+  // Entry 5 is a member of group 16386.
+  json group = Show(16386);
+  size_t members = group["members"].size();
+  struct Case {
+    std::string path;
+    int status;
+  };
+  const std::vector<Case> cases = {
+      {"/api/group/5", 404},                              // an entry's number on the group route
+      {"/api/entry/16386", 404},                          // and the other way round
+      {"/api/entry/0", 404},     {"/api/entry/77", 404},  // no such entry
+      {"/api/group/16399", 404}, {"/api/entry/5", 200},  {"/api/entry/5", 404},  // already gone
+  };
+  for (const Case& c : cases) {
+    httplib::Result r = page_->Send("DELETE", c.path, json::object());
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, c.status) << c.path << ": " << r->body;
+  }
   EXPECT_EQ(page_->Get("/api/entry/5")->status, 404);
-  for (const json& m : Show(16386)["members"]) EXPECT_NE(m["number"], 5);
-#else
-  EXPECT_EQ(book["can"]["delete"], false);
-  EXPECT_EQ(r->status, 501) << r->body;
-  EXPECT_EQ(Show(5)["name"], "加藤 直樹");
-#endif
+  EXPECT_NE(dir_.Tool({"show", book_, "5"}).status, 0);
+  group = Show(16386);
+  EXPECT_EQ(group["members"].size(), members - 1);
+  for (const json& m : group["members"]) EXPECT_NE(m["number"], 5);
+  // A group goes and its entries stay.
+  int first = group["members"][0]["number"];
+  httplib::Result r = page_->Send("DELETE", "/api/group/16386", json::object());
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->status, 200) << r->body;
+  EXPECT_NE(dir_.Tool({"show", book_, "16386"}).status, 0);
+  EXPECT_EQ(dir_.Tool({"show", book_, std::to_string(first)}).status, 0);
+  EXPECT_EQ(dir_.Tool({"check", book_}).status, 0);
 }
 
 TEST_F(ServeChanges, TwoServersOnOneBookSeeEachOthersSaves) {

@@ -13,7 +13,8 @@ add_executable(telbook_web_tests
 # The guard and the reading order are tested on their own, from the tool's code.
 target_link_libraries(telbook_web_tests PRIVATE telbook_tool_code ${TELBOOK_TOOL_GTEST})
 target_compile_definitions(telbook_web_tests PRIVATE
-  TELBOOK_TOOL_PATH="$<TARGET_FILE:telbook_cli>")
+  TELBOOK_TOOL_PATH="$<TARGET_FILE:telbook_cli>"
+  TELBOOK_CONTACTS_DIR="${CMAKE_SOURCE_DIR}/tests/tool/contacts")
 add_dependencies(telbook_web_tests telbook_cli)
 add_test(NAME telbook_web_tests COMMAND telbook_web_tests)
 

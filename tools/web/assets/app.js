@@ -14,8 +14,16 @@ const TEXTS = {
     putInFavourite: 'お気に入りに入れる', apply: '適用', delete: '削除', cancel: 'キャンセル',
     save: '保存', add: '追加', members: 'メンバー', addMembers: 'メンバーを追加…',
     pickMembers: 'メンバーを選ぶ', favouriteNames: 'お気に入りの名前', importTitle: '宛先の読み込み',
-    importHint: '電話帳のテキスト書き出しファイルを選んでください。追加する前に内容を確認できます。',
-    line: '行', importApply: '追加する', colNumber: '番号', colName: '名前', colReading: 'ふりがな',
+    importHint: 'vCard、アドレス帳のCSV、または電話帳のテキスト書き出しを選んでください。追加する前に内容を確認できます。',
+    optAllowDuplicates: '重複も追加する', optFaxOnly: 'FAX番号のあるものだけ',
+    optNoGroups: '分類からグループを作らない', optNoReadings: 'ふりがなを推測しない',
+    optReplace: '表せない文字を ? にする', optMap: 'CSVの列（列名=項目）', colOutcome: '結果', fateAdd: '追加',
+    fateDuplicate: '重複のため除外: {0}', fateSkipped: '除外: {0}', fateNoFax: 'FAX番号がないため除外',
+    readingGuessed: 'ふりがなは推測', entryRef: '宛先 {0}', groupRef: 'グループ {0}', cardRef: '{0} 件目',
+    dupFax: 'FAX番号が同じ', dupNameReading: '名前とふりがなが同じ',
+    groupNew: '新しいグループ（{0} 件）', groupExtended: 'グループ {0} に {1} 件追加',
+    importPlan: '宛先 {0} 件を追加します（除外 {1} 件）。グループ {2} 件。',
+    importApply: '追加する', colNumber: '番号', colName: '名前', colReading: 'ふりがな',
     colAffiliation: '所属', colFax: 'FAX番号', colPhone: '電話番号', other: 'その他',
     favouriteN: 'お気に入り{0}', none: 'なし', newEntryTitle: '新しい宛先',
     editEntryTitle: '宛先 {0} の編集', newGroupTitle: '新しいグループ', editGroupTitle: 'グループ {0} の編集',
@@ -26,9 +34,9 @@ const TEXTS = {
     tooLong: '長すぎます（{0} バイト、入るのは {1} バイト）', noSpaces: '空白は使えません',
     confirmDeleteEntry: '宛先 {0}「{1}」を削除しますか？ グループからも外れます。',
     confirmDeleteGroup: 'グループ {0}「{1}」を削除しますか？ メンバーの宛先は残ります。',
-    deleted: '{0} を削除しました', selectFirst: '先に宛先かグループを選んでください',
-    importSummary: '宛先 {0} 件とグループ {1} 件を追加します。', importDone: '宛先 {0} 件とグループ {1} 件を追加しました',
-    importNoRoom: '電話帳に空きが足りません', remove: '外す', lineType: '回線',
+    deleted: '{0}「{1}」を削除しました', selectFirst: '先に宛先かグループを選んでください',
+    importDone: '宛先 {0} 件とグループ {1} 件を追加しました',
+    remove: '外す', lineType: '回線',
     outside: '外線', internal: '内線', lineNone: 'なし', commMode: '通信モード',
     relayOutput: '中継出力', favourite: 'お気に入り', group: 'グループ', loading: '読み込み中…',
     nothing: '宛先はありません', favouritesSaved: 'お気に入りの名前を保存しました',
@@ -46,8 +54,16 @@ const TEXTS = {
     putInFavourite: 'Put in favourite', apply: 'Apply', delete: 'Delete', cancel: 'Cancel',
     save: 'Save', add: 'Add', members: 'Members', addMembers: 'Add members…',
     pickMembers: 'Choose members', favouriteNames: 'Favourite names', importTitle: 'Import entries',
-    importHint: 'Choose a text export of a phone book. You see what it holds before anything is added.',
-    line: 'Line', importApply: 'Add them', colNumber: 'No.', colName: 'Name', colReading: 'Reading',
+    importHint: 'Choose a vCard, an address book CSV or a text export of a phone book. You see what it holds before anything is added.',
+    optAllowDuplicates: 'Add duplicates too', optFaxOnly: 'Only cards with a fax number',
+    optNoGroups: 'No groups from categories', optNoReadings: 'Guess no readings',
+    optReplace: 'Put ? for characters the book cannot hold', optMap: 'CSV columns (header=field)', colOutcome: 'Outcome', fateAdd: 'Added',
+    fateDuplicate: 'Skipped, duplicate: {0}', fateSkipped: 'Skipped: {0}', fateNoFax: 'Skipped: no fax number',
+    readingGuessed: 'reading guessed', entryRef: 'entry {0}', groupRef: 'group {0}', cardRef: 'card {0}',
+    dupFax: 'same fax', dupNameReading: 'same name and reading',
+    groupNew: 'New group ({0} members)', groupExtended: 'Group {0} gains {1}',
+    importPlan: '{0} entries will be added ({1} skipped); {2} groups.',
+    importApply: 'Add them', colNumber: 'No.', colName: 'Name', colReading: 'Reading',
     colAffiliation: 'Affiliation', colFax: 'Fax', colPhone: 'Phone', other: 'Other',
     favouriteN: 'Favourite {0}', none: 'none', newEntryTitle: 'New entry',
     editEntryTitle: 'Entry {0}', newGroupTitle: 'New group', editGroupTitle: 'Group {0}',
@@ -58,9 +74,9 @@ const TEXTS = {
     tooLong: 'Too long ({0} bytes; the field holds {1})', noSpaces: 'No spaces',
     confirmDeleteEntry: 'Delete entry {0} “{1}”? It leaves its groups too.',
     confirmDeleteGroup: 'Delete group {0} “{1}”? Its entries stay.',
-    deleted: '{0} deleted', selectFirst: 'Select entries or groups first',
-    importSummary: '{0} entries and {1} groups will be added.', importDone: '{0} entries and {1} groups added',
-    importNoRoom: 'The phone book has not enough free places', remove: 'Remove', lineType: 'Line',
+    deleted: 'Deleted {0} “{1}”', selectFirst: 'Select entries or groups first',
+    importDone: '{0} entries and {1} groups added',
+    remove: 'Remove', lineType: 'Line',
     outside: 'Outside', internal: 'Internal', lineNone: 'None', commMode: 'Comm. mode',
     relayOutput: 'Relay output', favourite: 'Favourite', group: 'Group', loading: 'Loading…',
     nothing: 'No entries', favouritesSaved: 'Favourite names saved',
@@ -105,12 +121,13 @@ class ApiError extends Error {
   }
 }
 
-async function api(method, path, body, raw) {
+// A change names the version of the book it was made on: the page's, unless told another.
+async function api(method, path, body, raw, version) {
   const headers = {};
   const init = { method, headers, credentials: 'same-origin' };
   if (method !== 'GET') {
     headers['X-Telbook-Page'] = state.page;
-    headers['X-Telbook-Version'] = state.version;
+    headers['X-Telbook-Version'] = version || state.version;
     if (raw) {
       headers['Content-Type'] = 'application/octet-stream';
       init.body = raw;
@@ -478,7 +495,7 @@ async function openEntry(number) {
     form.elements['relay-output'].value = '0';
     $('entry-title').textContent = t('newEntryTitle');
   }
-  $('entry-delete').hidden = !number || !state.book.can.delete;
+  $('entry-delete').hidden = !number;
   entryForm.rooms.measure();
   $('entry-dialog').showModal();
   form.elements.name.focus();
@@ -540,7 +557,7 @@ async function deleteRecord(kind, number, name, dialog, errorBox) {
     state.version = result.version;
     state.selection.delete(number);
     dialog.close();
-    showMessage(t('deleted', number));
+    showMessage(t('deleted', t(kind === 'entry' ? 'entryRef' : 'groupRef', number), name));
     await refresh();
   } catch (e) { await explain(e, errorBox); }
 }
@@ -603,7 +620,7 @@ async function openGroup(number, preset) {
     groupForm.members = preset || [];
     $('group-title').textContent = t('newGroupTitle');
   }
-  $('group-delete').hidden = !number || !state.book.can.delete;
+  $('group-delete').hidden = !number;
   drawMembers();
   groupForm.rooms.measure();
   $('group-dialog').showModal();
@@ -758,53 +775,117 @@ function exportChosen() {
   a.remove();
 }
 
-const importState = { bytes: null };
+// The chosen file is kept until the dialog closes: a preview is made again when an option
+// changes or the book changed, and the apply sends the version the preview was made on.
+const importState = { bytes: null, version: '' };
+const IMPORT_SWITCHES = ['allow-duplicates', 'fax-only', 'no-groups', 'no-readings', 'replace'];
 
 function openImport() {
   $('import-file').value = '';
+  for (const name of IMPORT_SWITCHES) $('import-' + name).checked = false;
+  $('import-map').value = '';
   $('import-error').hidden = true;
   $('import-preview').hidden = true;
   $('import-apply').disabled = true;
   importState.bytes = null;
+  importState.version = '';
   $('import-dialog').showModal();
 }
 
-async function previewImport() {
-  const file = $('import-file').files[0];
+function importQuery(mode) {
+  const params = new URLSearchParams({ mode });
+  for (const name of IMPORT_SWITCHES) if ($('import-' + name).checked) params.set(name, '1');
+  if ($('import-map').value.trim()) params.set('map', $('import-map').value.trim());
+  return '/api/import?' + params.toString();
+}
+
+function cardOutcome(card) {
+  if (card.fate === 'add') return t('fateAdd');
+  if (card.fate === 'duplicate') {
+    const of = card.duplicates.map((d) => (d.entry ? t('entryRef', d.entry) : t('cardRef', d.card)) + ' (' +
+      t(d.reason === 'fax' ? 'dupFax' : 'dupNameReading') + ')');
+    return t('fateDuplicate', of.join(', '));
+  }
+  if (card.fate === 'no-fax') return t('fateNoFax');
+  return t('fateSkipped', card.reason || '');
+}
+
+function drawPlan(plan) {
+  const body = $('import-table').querySelector('tbody');
+  body.textContent = '';
+  for (const c of plan.cards) {
+    const tr = el('tr', c.fate === 'add' ? 'card' : 'card skipped');
+    tr.dataset.fate = c.fate;
+    const name = c.name === undefined ? c['source-name'] : c.name;
+    const cells = [c.number || '', name, c.furigana || '', c.fax || '', c.affiliation || ''];
+    cells.forEach((v, i) => {
+      const td = el('td', '', String(v));
+      if (i === 2 && c['reading-derived']) { td.className = 'derived'; td.title = t('readingGuessed'); }
+      tr.appendChild(td);
+    });
+    const notes = c.notes.filter((n) => n !== 'reading as written');
+    const outcome = [cardOutcome(c)].concat(c['reading-derived'] ? [t('readingGuessed')] : [],
+      notes.filter((n) => n !== 'reading derived'));
+    tr.appendChild(el('td', 'outcome', outcome.join('; ')));
+    body.appendChild(tr);
+  }
+  for (const g of plan.groups) {
+    const tr = el('tr', 'group');
+    const gains = g.cards.filter((i) => plan.cards[i - 1].fate === 'add').length;
+    const what = g.existing ? t('groupExtended', g.number, gains) : t('groupNew', gains);
+    for (const v of [g.number || '', g.name, g.furigana, '', '', what + (g.notes.length ? '; ' + g.notes.join('; ') : '')]) {
+      tr.appendChild(el('td', '', String(v)));
+    }
+    body.appendChild(tr);
+  }
+  const notes = $('import-notes');
+  notes.textContent = '';
+  for (const n of plan.notes) notes.appendChild(el('li', '', n));
+  const s = plan.summary;
+  $('import-summary').textContent = t('importPlan', s.add, plan.cards.length - s.add, plan.groups.length);
+  if (plan.blocking) {
+    $('import-error').textContent = plan.blocking;
+    $('import-error').hidden = false;
+  }
+  $('import-preview').hidden = false;
+  $('import-apply').disabled = !!plan.blocking || (s.add === 0 && plan.groups.length === 0);
+}
+
+async function previewImport(readFile) {
   $('import-error').hidden = true;
   $('import-preview').hidden = true;
   $('import-apply').disabled = true;
-  if (!file) return;
-  importState.bytes = await file.arrayBuffer();
+  if (readFile) {
+    const file = $('import-file').files[0];
+    importState.bytes = file ? await file.arrayBuffer() : null;
+  }
+  if (!importState.bytes) return;
   try {
-    const plan = await api('POST', '/api/import?mode=preview', undefined, importState.bytes);
-    const body = $('import-table').querySelector('tbody');
-    body.textContent = '';
-    for (const e of plan.entries) {
-      const tr = el('tr');
-      for (const v of [e.line, e.name, e.furigana, e.fax, e.affiliation]) tr.appendChild(el('td', '', String(v)));
-      body.appendChild(tr);
-    }
-    for (const g of plan.groups) {
-      const tr = el('tr', 'group');
-      for (const v of [g.line, g.name, g.furigana, t('group') + ' (' + g.members.length + ')', '']) tr.appendChild(el('td', '', String(v)));
-      body.appendChild(tr);
-    }
-    $('import-summary').textContent = t('importSummary', plan.entries.length, plan.groups.length) + (plan.fits ? '' : ' ' + t('importNoRoom'));
-    $('import-preview').hidden = false;
-    $('import-apply').disabled = !plan.fits;
+    const plan = await api('POST', importQuery('preview'), undefined, importState.bytes);
+    importState.version = plan.version;
+    drawPlan(plan);
   } catch (e) { await explain(e, $('import-error')); }
 }
 
 async function applyImport() {
   if (!importState.bytes) return;
   try {
-    const result = await api('POST', '/api/import?mode=apply', undefined, importState.bytes);
+    const result = await api('POST', importQuery('apply'), undefined, importState.bytes, importState.version);
     state.version = result.version;
     $('import-dialog').close();
-    showMessage(t('importDone', result.entries.length, result.groups.length));
+    const entries = result['entry-numbers'].filter((n) => n !== 0).length;
+    const groups = result['group-numbers'].filter((n) => n !== 0).length;
+    showMessage(t('importDone', entries, groups));
     await refresh();
-  } catch (e) { await explain(e, $('import-error')); }
+  } catch (e) {
+    await explain(e, $('import-error'));
+    // The book changed since the preview: show the plan as it now stands, the message kept.
+    if (e instanceof ApiError && e.code === 'changed') {
+      const message = $('import-error').textContent;
+      await previewImport(false);
+      if ($('import-error').hidden) { $('import-error').textContent = message; $('import-error').hidden = false; }
+    }
+  }
 }
 
 // ---- Language ----
@@ -858,7 +939,9 @@ async function start() {
   $('edit-favourites').addEventListener('click', openFavourites);
   $('export-format').addEventListener('change', exportChosen);
   $('import').addEventListener('click', openImport);
-  $('import-file').addEventListener('change', () => previewImport());
+  $('import-file').addEventListener('change', () => previewImport(true));
+  for (const name of IMPORT_SWITCHES) $('import-' + name).addEventListener('change', () => previewImport(false));
+  $('import-map').addEventListener('change', () => previewImport(false));
   $('import-apply').addEventListener('click', applyImport);
   $('import-cancel').addEventListener('click', () => $('import-dialog').close());
   $('entry-form').addEventListener('submit', saveEntry);
