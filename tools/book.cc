@@ -110,6 +110,23 @@ void Book::Save() {
   open_ = false;
 }
 
+void Book::Skip(const std::string& what, const std::string& reason) const {
+  if (strict_) throw ToolError(kExitBook, path_, what + " cannot be read: " + reason);
+  Report(what, reason);
+}
+
+void Book::Report(const std::string& what, const std::string& reason) const {
+  if (!skipped_.insert(what).second) return;
+  std::fflush(stdout);
+  std::fprintf(stderr, "telbook: %s: %s cannot be read: %s; skipped\n", path_.c_str(), what.c_str(),
+               reason.c_str());
+}
+
+int Book::Finish(int status) const {
+  if (skipped_.empty() || (status != kExitOk && status != kExitFindings)) return status;
+  return kExitSkipped;
+}
+
 uint16_t Book::personal_count() const {
   unsigned short personal = 0;
   unsigned short groups = 0;

@@ -4,6 +4,7 @@
 #define TELBOOK_TOOLS_BOOK_H_
 
 #include <cstdint>
+#include <set>
 #include <string>
 
 #include "telbook.h"
@@ -34,6 +35,18 @@ class Book {
   // as it was before the command.
   void Save();
 
+  // Reading around damage. A record named by `what` ("entry 5") that cannot be read ends the
+  // command (ToolError(kExitBook)) while the book is strict, as it is unless a reading command
+  // turns that off; otherwise it is reported once on standard error with the reason and passed
+  // over. Report does the same whether strict or not.
+  void set_strict(bool strict) { strict_ = strict; }
+  void Skip(const std::string& what, const std::string& reason) const;
+  void Report(const std::string& what, const std::string& reason) const;
+  size_t skipped() const { return skipped_.size(); }
+  // The exit status of a command that read around damage: kExitSkipped in place of kExitOk and
+  // kExitFindings when something was skipped, status otherwise.
+  int Finish(int status) const;
+
   uint16_t personal_count() const;
   uint16_t group_count() const;
   int version() const { return TL_getFileVersion(session_); }
@@ -44,6 +57,8 @@ class Book {
   TL_FaxUtl* session_ = nullptr;
   std::string path_;
   bool open_ = false;
+  bool strict_ = true;
+  mutable std::set<std::string> skipped_;
 };
 
 // Size of a file in bytes, -1 when it cannot be had.

@@ -75,20 +75,31 @@ void AddCreateCommand(CLI::App* app, Action* action) {
 }
 
 void AddInfoCommand(CLI::App* app, Action* action) {
-  auto path = std::make_shared<std::string>();
+  struct Options {
+    std::string path;
+    bool strict = false;
+  };
+  auto o = std::make_shared<Options>();
   CLI::App* cmd = app->add_subcommand("info", "Show the version, counts and size of a phone book.");
-  cmd->add_option("BOOK", *path, "the phone book file")->required();
-  cmd->callback([action, path] {
-    *action = [path] {
-      Book book(*path, Book::Mode::kOpen);
-      std::printf("phone book   %s\n", path->c_str());
+  cmd->add_option("BOOK", o->path, "the phone book file")->required();
+  AddStrictFlag(cmd, &o->strict);
+  cmd->callback([action, o] {
+    *action = [o] {
+      Book book(o->path, Book::Mode::kOpen);
+      book.set_strict(o->strict);
+      std::printf("phone book   %s\n", o->path.c_str());
       std::printf("version      %d\n", book.version());
       std::printf("entries      %u of 9999\n", book.personal_count());
       std::printf("groups       %u of 5000\n", book.group_count());
-      int64_t file_size = FileSize(*path);
+      int64_t file_size = FileSize(o->path);
       std::printf("file size    %lld bytes\n", static_cast<long long>(file_size));
       SavedSize saved = SizeAfterSave(book);
-      if (saved.alternate > 0) {
+      if (book.skipped() > 0) {
+        std::printf(
+            "reclaimable  - (%zu records cannot be read, and a save would fail: see telbook "
+            "repair)\n",
+            book.skipped());
+      } else if (saved.alternate > 0) {
         std::printf(
             "reclaimable  - (%d entries hold an alternate destination, which a save "
             "refuses)\n",
@@ -105,7 +116,7 @@ void AddInfoCommand(CLI::App* app, Action* action) {
       for (int k = 0; k < kFavouriteCount; ++k) {
         std::printf("favourite %d  %s\n", k + 1, names[k].empty() ? "-" : names[k].c_str());
       }
-      return kExitOk;
+      return book.Finish(kExitOk);
     };
   });
 }

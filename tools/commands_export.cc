@@ -10,10 +10,12 @@
 
 #include <CLI/CLI.hpp>
 
+#include "interface/inspection.h"
 #include "tools/book.h"
 #include "tools/commands.h"
 #include "tools/error_words.h"
 #include "tools/records.h"
+#include "tools/salvage.h"
 #include "tools/system.h"
 #include "tools/text.h"
 #include "tools/tool_error.h"
@@ -115,6 +117,37 @@ std::string Vcard(const TL_Kojin& e) {
   return card + VcardLine("END:VCARD");
 }
 
+// Numbers of the list whose record the library cannot read, each reported and left out; numbers
+// of free slots stay, for the library passes over them.
+std::vector<unsigned short> Readable(const Book& book, const std::vector<unsigned short>& chosen) {
+  std::vector<unsigned short> kept;
+  for (unsigned short n : chosen) {
+    TL_ListItem item{};
+    if (inspection::ReadListItem(book.session(), n, &item) != 0) {
+      const uint8_t* slot = inspection::SlotOf(book.session(), n);
+      if (slot != nullptr && slot[format::kSlotKindOffset] != format::kKindFree) {
+        book.Skip(RecordName(n), ReadFailure(book, n));
+        continue;
+      }
+    }
+    kept.push_back(n);
+  }
+  return kept;
+}
+
+// The members of the chosen groups that the library cannot read, reported: the export leaves
+// them out.
+void ReportUnreadableMembers(const Book& book, const std::vector<unsigned short>& groups) {
+  for (unsigned short g : groups) {
+    for (const auto& [member, reason] : ReadGroup(book, g).unreadable_members) {
+      const uint8_t* slot = inspection::SlotOf(book.session(), member);
+      if (slot != nullptr && slot[format::kSlotKindOffset] != format::kKindFree) {
+        book.Report(RecordName(member), reason);
+      }
+    }
+  }
+}
+
 }  // namespace
 
 void AddExportCommand(CLI::App* app, Action* action) {
@@ -125,6 +158,7 @@ void AddExportCommand(CLI::App* app, Action* action) {
     bool vcard = false;
     std::string entries;
     std::string groups;
+    bool strict = false;
   };
   auto o = std::make_shared<Options>();
   CLI::App* cmd = app->add_subcommand(
@@ -137,34 +171,54 @@ void AddExportCommand(CLI::App* app, Action* action) {
       ->excludes(subset);
   cmd->add_option("--entries", o->entries, "entry numbers to export, e.g. 1,5,9");
   cmd->add_option("--groups", o->groups, "group numbers to export (their members come along)");
+  AddStrictFlag(cmd, &o->strict);
   cmd->footer(
       "Without --entries and --groups every record is exported. DEST is replaced only "
-      "when the whole export succeeded.");
+      "when the whole export succeeded.\nRecords that cannot be read are reported and left "
+      "out (exit status 7), unless --strict.");
   cmd->callback([action, o] {
     *action = [o] {
       std::vector<unsigned short> entries = ParseList(o->entries, "--entries", false);
       std::vector<unsigned short> groups = ParseList(o->groups, "--groups", true);
       Book book(o->path, Book::Mode::kOpen);
+      book.set_strict(o->strict);
       if (o->entries.empty() && o->groups.empty()) {
         for (const TL_ListItem& item : AllRecords(book)) {
           (item.Kind == 2 ? groups : entries).push_back(item.RecordNumber);
         }
+      } else {
+        entries = Readable(book, entries);
+        groups = Readable(book, groups);
       }
       if (o->vcard) {
         std::string cards;
         for (unsigned short n : entries) cards += Vcard(ReadEntry(book, n));
         WriteFileAtomically(o->dest, cards);
         std::printf("wrote %zu vCards to %s\n", entries.size(), o->dest.c_str());
-        return kExitOk;
+        return book.Finish(kExitOk);
+      }
+      // The library's exports read records the tool did not choose (the subset reads every one,
+      // the text export the members of chosen groups): around damage they run on a copy that
+      // holds only what can be read.
+      const Book* from = &book;
+      std::unique_ptr<TempFile> copy;
+      std::unique_ptr<Book> salvaged;
+      Survey survey = o->strict ? Survey() : SurveyRecords(book);
+      if (!survey.unreadable.empty()) {
+        ReportUnreadableMembers(book, groups);
+        copy = std::make_unique<TempFile>();
+        WriteSalvage(book, copy->path(), survey.readable, /*repair=*/false);
+        salvaged = std::make_unique<Book>(copy->path(), Book::Mode::kOpen);
+        from = salvaged.get();
       }
       short empty_group = 0;
       short status = TL_writeSrchData(
-          book.session(), entries.data(), static_cast<int>(entries.size()), groups.data(),
+          from->session(), entries.data(), static_cast<int>(entries.size()), groups.data(),
           static_cast<int>(groups.size()), o->subset ? 1 : 0, o->dest.c_str(), &empty_group);
       if (status != 0) {
         unsigned short category = 0;
         unsigned short detail = 0;
-        TL_getErrorInfo(book.session(), &category, &detail);
+        TL_getErrorInfo(from->session(), &category, &detail);
         throw ToolError(kExitFile, o->dest,
                         "cannot export from " + o->path + ": " + PairWords(category, detail) +
                             "; the destination is as it was");
@@ -173,7 +227,7 @@ void AddExportCommand(CLI::App* app, Action* action) {
                   entries.size(), groups.size(), o->path.c_str(), o->dest.c_str(),
                   o->subset ? "phone book subset" : "text");
       if (empty_group != 0) std::printf("note: a chosen group has no members\n");
-      return kExitOk;
+      return book.Finish(kExitOk);
     };
   });
 }

@@ -43,6 +43,7 @@ void AddSearchCommand(CLI::App* app, Action* action) {
     std::string text;
     std::string field;
     bool json = false;
+    bool strict = false;
   };
   auto o = std::make_shared<Options>();
   CLI::App* cmd = app->add_subcommand(
@@ -54,12 +55,16 @@ void AddSearchCommand(CLI::App* app, Action* action) {
   cmd->add_option("--field", o->field, "look in one field only")
       ->check(CLI::IsMember({"name", "furigana", "affiliation", "fax", "phone", "email", "memo"}));
   cmd->add_flag("--json", o->json, "print JSON");
-  cmd->footer("Exit status 1 when nothing matched.");
+  AddStrictFlag(cmd, &o->strict);
+  cmd->footer(
+      "Exit status 1 when nothing matched; 7 when records that could not be read were skipped\n"
+      "(whether or not something matched).");
   cmd->callback([action, o] {
     *action = [o] {
       Folder folder;
       std::string needle = folder.Fold(o->text);
       Book book(o->path, Book::Mode::kOpen);
+      book.set_strict(o->strict);
       std::vector<TL_ListItem> found;
       for (const TL_ListItem& item : AllRecords(book)) {
         for (const auto& [field, text] : SearchTexts(item)) {
@@ -77,7 +82,7 @@ void AddSearchCommand(CLI::App* app, Action* action) {
       } else if (!found.empty()) {
         PrintListTable(found);
       }
-      return found.empty() ? kExitFindings : kExitOk;
+      return book.Finish(found.empty() ? kExitFindings : kExitOk);
     };
   });
 }
