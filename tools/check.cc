@@ -316,7 +316,10 @@ void Checker::Overlaps() {
     }
     if (reaching == nullptr || end(u) > end(reaching)) reaching = u;
   }
-  report_->dead_bytes = static_cast<int64_t>(file_.size() - fixed_) - covered;
+  // Where slots are unseen, so are the records they hold.
+  if (!report_->hidden_high_slots) {
+    report_->dead_bytes = static_cast<int64_t>(file_.size() - fixed_) - covered;
+  }
 }
 
 void Checker::Counts() {
