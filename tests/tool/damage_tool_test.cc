@@ -440,6 +440,124 @@ TEST_F(DamagedBooks, RepairKeepsEveryRecordReadableBefore) {
   }
 }
 
+// The base book with entry 3, a member of group 16385, unreadable: its slot gives it no bytes.
+class AroundDamage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    MakeBook(book_);
+    std::string file = ReadAll(book_);
+    SetU16(&file, SlotAt(3) + format::kSlotLengthOffset, 0);
+    WriteAll(book_, file);
+    damaged_ = file;
+  }
+  static bool Says(const Result& run, const std::string& text) {
+    return run.out.find(text) != std::string::npos || run.err.find(text) != std::string::npos;
+  }
+
+  Scratch dir_;
+  std::string book_ = dir_.File("book.tlb");
+  std::string damaged_;
+};
+
+TEST_F(AroundDamage, ReadingCommandsShowTheRestAndSayWhatTheySkipped) {
+  const std::string skipped = "entry 3 cannot be read: its slot gives it no bytes";
+  Result run = dir_.Tool({"info", book_});
+  EXPECT_EQ(run.status, 7);
+  EXPECT_TRUE(Says(run, "favourite 5")) << run.out;
+  EXPECT_TRUE(Says(run, skipped)) << run.err;
+
+  run = dir_.Tool({"search", book_, "name", "--json"});
+  EXPECT_EQ(run.status, 7);
+  EXPECT_EQ(nlohmann::json::parse(run.out).size(), 7u);
+  EXPECT_EQ(dir_.Tool({"search", book_, "name 3"}).status, 7);  // it might have matched
+
+  run = dir_.Tool({"show", book_, "16385", "--json"});
+  EXPECT_EQ(run.status, 7);
+  EXPECT_EQ(nlohmann::json::parse(run.out)["members"].size(), 2u);
+  EXPECT_TRUE(Says(run, "group 16385: member 3 cannot be read")) << run.err;
+  EXPECT_EQ(dir_.Tool({"show", book_, "3"}).status, 3);
+
+  run = dir_.Tool({"list", book_, "--tab", "0x03"});
+  EXPECT_EQ(run.status, 7);
+  EXPECT_TRUE(Says(run, "name 9999")) << run.out;
+
+  struct Export {
+    std::vector<std::string> args;
+    std::string dest;
+  } exports[] = {{{"--entries", "1,3"}, "text.csv"},
+                 {{}, "all.csv"},
+                 {{"--subset"}, "subset.tlb"},
+                 {{"--subset", "--groups", "16385"}, "group.tlb"},
+                 {{"--vcard"}, "cards.vcf"}};
+  for (const Export& e : exports) {
+    std::vector<std::string> args = {"export", book_, dir_.File(e.dest)};
+    args.insert(args.end(), e.args.begin(), e.args.end());
+    run = dir_.Tool(args);
+    EXPECT_EQ(run.status, 7) << e.dest << run.err;
+    EXPECT_TRUE(Says(run, skipped)) << e.dest << run.err;
+  }
+  std::string all = ReadAll(dir_.File("all.csv"));
+  EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 10);  // 7 entries, 3 groups
+  EXPECT_EQ(ReadAll(dir_.File("text.csv")).find("name 3"), std::string::npos);
+  EXPECT_EQ(Numbers(Take(dir_.File("subset.tlb"))).size(), 10u);
+  EXPECT_EQ(Numbers(Take(dir_.File("group.tlb"))), (std::vector<uint16_t>{1, 2, 16385}));
+  std::string cards = ReadAll(dir_.File("cards.vcf"));
+  EXPECT_EQ(cards.find("name 3"), std::string::npos);
+  EXPECT_NE(cards.find("name 9999"), std::string::npos);
+
+  // --strict stops at the first record that cannot be read, and writes nothing.
+  for (std::vector<std::string> args : {std::vector<std::string>{"list", book_},
+                                        {"search", book_, "name"},
+                                        {"info", book_},
+                                        {"export", book_, dir_.File("strict.csv")}}) {
+    args.push_back("--strict");
+    run = dir_.Tool(args);
+    EXPECT_EQ(run.status, 3) << args[0];
+    EXPECT_TRUE(Says(run, "entry 3 cannot be read")) << args[0] << run.err;
+  }
+  EXPECT_FALSE(Exists(dir_.File("strict.csv")));
+  EXPECT_EQ(ReadAll(book_), damaged_);
+}
+
+TEST_F(AroundDamage, RepairTellsWritesNothingWhenDryAndKeepsEveryBackup) {
+  Result run = dir_.Tool({"repair", book_, "--dry-run"});
+  EXPECT_EQ(run.status, 7);
+  EXPECT_TRUE(Says(run, "entry 3: cannot be read")) << run.out;
+  EXPECT_TRUE(Says(run, "group 16385: member 3 dropped")) << run.out;
+  EXPECT_TRUE(Says(run, "nothing was written")) << run.out;
+  EXPECT_EQ(ReadAll(book_), damaged_);
+  EXPECT_EQ(dir_.List(), std::vector<std::string>{"book.tlb"});
+
+  // A slot of length 0 leaves no bytes to rescue; a record cut short leaves those it has.
+  run = dir_.Tool({"repair", book_});
+  EXPECT_EQ(run.status, 7) << run.err;
+  EXPECT_EQ(ReadAll(book_ + ".bak"), damaged_);
+  std::string second = ReadAll(book_);
+  second.resize(second.size() - 1);  // the last record is group 17500: its bytes all but one
+  size_t group_at = U32(second, SlotAt(17500) + format::kSlotRecordOffset);
+  SetU16(&second, SlotAt(9999) + format::kSlotLengthOffset, 0);
+  WriteAll(book_, second);
+  run = dir_.Tool({"repair", book_});
+  EXPECT_EQ(run.status, 7) << run.err;
+  EXPECT_EQ(ReadAll(book_ + ".bak"), damaged_);  // the older backup is kept
+  EXPECT_EQ(ReadAll(book_ + ".bak.2"), second);
+  EXPECT_EQ(ReadAll(book_ + ".damaged-17500.bin"), second.substr(group_at));
+  EXPECT_EQ(dir_.List(), (std::vector<std::string>{"book.tlb", "book.tlb.bak", "book.tlb.bak.2",
+                                                   "book.tlb.damaged-17500.bin"}));
+  EXPECT_EQ(Numbers(Take(book_)), (std::vector<uint16_t>{1, 2, 4, 5, 1025, 1030, 16385, 16386}));
+
+  // A sound book is left alone; --no-backup keeps none.
+  run = dir_.Tool({"repair", book_});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(Says(run, "sound: nothing to repair")) << run.out;
+  std::string third = ReadAll(book_);
+  SetU16(&third, format::kPersonalCountOffset, 99);
+  WriteAll(book_, third);
+  EXPECT_EQ(dir_.Tool({"repair", book_, "--no-backup"}).status, 0);
+  EXPECT_EQ(dir_.Tool({"check", book_}).status, 0);
+  EXPECT_FALSE(Exists(book_ + ".bak.3"));
+}
+
 }  // namespace
 }  // namespace tooltest
 }  // namespace telbook
