@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "store/book_header.h"
+#include "store/errors.h"
 #include "store/format.h"
 #include "tools/error_words.h"
 #include "tools/tool_error.h"
@@ -105,6 +106,13 @@ void Book::Save() {
   if (status != 0) {
     // The library keeps the session open on its working copy after a failed save.
     std::string reason = "cannot save the phone book: " + PairOf(session_);
+    unsigned short category = 0;
+    unsigned short cause = 0;
+    TL_getErrorInfo(session_, &category, &cause);
+    // (kClose, kRecordFailed): most often a record the save cannot read.
+    if (category == category::kClose && cause == detail::kRecordFailed) {
+      reason += " (if the book is damaged, telbook repair mends it)";
+    }
     throw ToolError(kExitBook, path_, reason + "; the file is unchanged");
   }
   open_ = false;

@@ -22,7 +22,8 @@ constexpr char kFooter[] =
     "could not be created, opened, read, written or saved; 4 text that code page 932 cannot\n"
     "hold or that does not fit its field, or a file to import that cannot be read; 5 the\n"
     "phone book is in use by another program; 6 another file (export destination, import\n"
-    "source) could not be used.";
+    "source) could not be used; 7 records that could not be read were skipped (each named on\n"
+    "standard error; the output is complete otherwise) or, by repair, dropped.";
 
 }  // namespace
 
