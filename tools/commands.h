@@ -32,6 +32,7 @@ void AddExportCommand(CLI::App* app, Action* action);
 void AddCheckCommand(CLI::App* app, Action* action);
 void AddRepairCommand(CLI::App* app, Action* action);
 void AddImportCommand(CLI::App* app, Action* action);
+void AddServeCommand(CLI::App* app, Action* action);
 
 }  // namespace tool
 }  // namespace telbook

@@ -14,6 +14,7 @@
 #include "tools/book.h"
 #include "tools/commands.h"
 #include "tools/error_words.h"
+#include "tools/export_vcard.h"
 #include "tools/records.h"
 #include "tools/salvage.h"
 #include "tools/system.h"
@@ -91,7 +92,9 @@ std::pair<std::string, std::string> SplitName(const std::string& name) {
   return {name.substr(0, at), name.substr(at + width)};
 }
 
-std::string Vcard(const TL_Kojin& e) {
+}  // namespace
+
+std::string VcardOf(const TL_Kojin& e) {
   std::string name = FromField(e.Name);
   std::string reading = FromField(e.Furigana);
   auto [family, given] = SplitName(name);
@@ -116,6 +119,8 @@ std::string Vcard(const TL_Kojin& e) {
   add("NOTE:", FromField(e.Memo));
   return card + VcardLine("END:VCARD");
 }
+
+namespace {
 
 // Numbers of the list whose record the library cannot read, each reported and left out; numbers
 // of free slots stay, for the library passes over them.
@@ -192,7 +197,7 @@ void AddExportCommand(CLI::App* app, Action* action) {
       }
       if (o->vcard) {
         std::string cards;
-        for (unsigned short n : entries) cards += Vcard(ReadEntry(book, n));
+        for (unsigned short n : entries) cards += VcardOf(ReadEntry(book, n));
         WriteFileAtomically(o->dest, cards);
         std::printf("wrote %zu vCards to %s\n", entries.size(), o->dest.c_str());
         return book.Finish(kExitOk);

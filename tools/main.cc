@@ -51,6 +51,7 @@ int main(int argc, char** argv) {
   AddCheckCommand(&app, &action);
   AddRepairCommand(&app, &action);
   AddFavouritesCommand(&app, &action);
+  AddServeCommand(&app, &action);
   PrepareStandardStreams();
   std::vector<std::string> arguments = Utf8Arguments(argc, argv);
   std::vector<const char*> pointers;
