@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <set>
 #include <vector>
@@ -356,20 +357,33 @@ void Overwrite(const std::string& path, const Bytes& bytes) {
 // Puts the complete file at temp in the place of target in one step, keeping target's owner and
 // permissions; a file with other hard links, or one Windows will not let go, is written over
 // instead, so that every name keeps seeing it.
-void PutInPlace(const std::string& temp, const std::string& target, uint32_t links) {
+// On failure the book is as it was, unless its bytes were being written over: then it may be
+// half written, and the message says where its old bytes are (backup, or empty for none).
+void PutInPlace(const std::string& temp, const std::string& target, uint32_t links,
+                const std::string& backup) {
   Env* env = Env::Default();
   OpenError open_error = OpenError::kNone;
   FileHandle file = env->OpenFile(temp.c_str(), OpenMode::kUpdate, &open_error);
   FileError error = FileError::kNone;
   bool placed = file != nullptr && env->KeepAttributes(file, target.c_str(), &error) &&
                 links <= 1 && env->LinkIntoPlace(file, temp.c_str(), target.c_str(), &error);
+  bool written_over = false;
   if (!placed && file != nullptr) {
     FileHandle into = env->OpenToWriteInto(target.c_str(), &error);
+    written_over = into != nullptr;
     placed = into != nullptr && env->CopyContents(file, into, &error) && env->Sync(into);
     if (into != nullptr) placed = env->Close(into) && placed;
   }
   if (file != nullptr) env->Close(file);
-  if (!placed) throw ToolError(kExitBook, target, "cannot put the repaired book in its place");
+  if (placed) return;
+  if (!written_over) {
+    throw ToolError(kExitBook, target,
+                    "cannot put the repaired book in its place; the phone book is as it was");
+  }
+  throw ToolError(
+      kExitBook, target,
+      "writing the repaired book over the phone book failed: it may be half written; " +
+          (backup.empty() ? std::string("no backup was kept") : "its old bytes are in " + backup));
 }
 
 std::string Count(size_t n, const char* one, const char* many) {
@@ -544,7 +558,7 @@ int RepairBook(const std::string& path, const RepairOptions& options, std::ostre
   if (options.backup) {
     backup = WriteBeside(path + ".bak", std::string(original.begin(), original.end()), target);
   }
-  PutInPlace(result, target, info.links);
+  PutInPlace(result, target, info.links, backup);
   out << path << ": repaired: " << kept << " kept, "
       << Count(plan.changes.size(), "change", "changes") << ", "
       << Count(plan.dropped.size(), "record", "records") << " dropped"
