@@ -17,7 +17,8 @@ namespace {
 
 constexpr char kFooter[] =
     "Texts are UTF-8 on the command line and code page 932 in the phone book.\n"
-    "Exit status: 0 success; 1 check or repair found faults, or search found nothing;\n"
+    "Exit status: 0 success; 1 check found faults (or the book repair made did not pass it),\n"
+    "or search found nothing;\n"
     "2 bad usage or argument (a record number out of range among them); 3 the phone book\n"
     "could not be created, opened, read, written or saved; 4 text that code page 932 cannot\n"
     "hold or that does not fit its field, or a file to import that cannot be read; 5 the\n"
