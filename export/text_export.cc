@@ -181,21 +181,34 @@ short TextExportWriter::ReadRecord(const uint8_t* slot, MemoryBlock* block) {
   return kOk;
 }
 
-short TextExportWriter::WriteLine(FileHandle out, const Line& line) {
+// A file of the export's own, written through the file layer.
+class TextExportWriter::FileSink final : public TextSink {
+ public:
+  FileSink(FileAccessor* accessor, FileHandle file) : accessor_(accessor), file_(file) {}
+  bool Write(const uint8_t* bytes, uint32_t length) override {
+    uint32_t count = 0;
+    return accessor_->Write(file_, bytes, length, &count) == kOk;
+  }
+
+ private:
+  FileAccessor* accessor_;
+  FileHandle file_;
+};
+
+short TextExportWriter::WriteLine(TextSink* out, const Line& line) {
   if (!line.ok()) {
     store_->RecordError(category::kClose, detail::kNoMemory);
     return kFailed;
   }
-  uint32_t count = 0;
-  if (accessor_.Write(out, line.data(), static_cast<uint32_t>(line.size()), &count) != kOk) {
+  if (!out->Write(line.data(), static_cast<uint32_t>(line.size()))) {
     store_->RecordError(category::kClose, detail::kRecordFailed);
     return kFailed;
   }
   return kOk;
 }
 
-short TextExportWriter::WritePersonalLines(FileHandle out, const uint8_t* slots,
-                                           MemoryBlock* record, Line* line) {
+short TextExportWriter::WritePersonalLines(TextSink* out, const uint8_t* slots, MemoryBlock* record,
+                                           Line* line) {
   uint16_t counter = 0;
   for (uint32_t n = 1; n <= format::kSlotsPerTable; ++n) {
     sequence_[n] = counter;
@@ -243,7 +256,7 @@ short TextExportWriter::WritePersonalLines(FileHandle out, const uint8_t* slots,
   return kOk;
 }
 
-short TextExportWriter::WriteGroupLines(FileHandle out, Line* line) {
+short TextExportWriter::WriteGroupLines(TextSink* out, Line* line) {
   MemoryBlock record;
   if (!record.Obtain(store_->env(), format::kMaxGroupRecordSize)) {
     store_->RecordError(category::kClose, detail::kNoMemory);
@@ -299,6 +312,18 @@ short TextExportWriter::WriteGroupLines(FileHandle out, Line* line) {
 short TextExportWriter::Export(const uint16_t* personal, uint16_t personal_count,
                                const uint16_t* groups, uint16_t group_count,
                                const char* file_name) {
+  return Run(personal, personal_count, groups, group_count, file_name, nullptr);
+}
+
+short TextExportWriter::ExportTo(const uint16_t* personal, uint16_t personal_count,
+                                 const uint16_t* groups, uint16_t group_count, TextSink* sink) {
+  return Run(personal, personal_count, groups, group_count, nullptr, sink);
+}
+
+short TextExportWriter::Run(const uint16_t* personal, uint16_t personal_count,
+                            const uint16_t* groups, uint16_t group_count, const char* file_name,
+                            TextSink* sink) {
+  if (file_name == nullptr && sink == nullptr) return kFailed;
   Env* env = store_->env();
   Line line(env);
   if (!line.Obtain()) return kFailed;
@@ -312,9 +337,14 @@ short TextExportWriter::Export(const uint16_t* personal, uint16_t personal_count
     store_->RecordError(category::kClose, detail::kBadRecordNumber);
     return kFailed;
   }
-  OpenError open_error = OpenError::kNone;
-  FileHandle out = env->OpenFile(file_name, OpenMode::kCreate, &open_error);
-  if (out == nullptr) return kFailed;
+  FileHandle file = nullptr;
+  if (file_name != nullptr) {
+    OpenError open_error = OpenError::kNone;
+    file = env->OpenFile(file_name, OpenMode::kCreate, &open_error);
+    if (file == nullptr) return kFailed;
+  }
+  FileSink file_sink(&accessor_, file);
+  TextSink* out = file != nullptr ? &file_sink : sink;
 
   memset(marked_, 0, sizeof(marked_));
   SetChosen(personal, personal_count, 0);
@@ -324,8 +354,9 @@ short TextExportWriter::Export(const uint16_t* personal, uint16_t personal_count
     SetChosen(groups, group_count, format::kGroupBase);
     status = WriteGroupLines(out, &line);
   }
+  if (file == nullptr) return status;
   // A close that fails may have lost what was written.
-  if (accessor_.Close(out) != kOk && status == kOk) {
+  if (accessor_.Close(file) != kOk && status == kOk) {
     store_->RecordError(category::kClose, detail::kRecordFailed);
     status = kFailed;
   }

@@ -37,6 +37,8 @@ constexpr uint16_t kBuffers = 24;
 constexpr uint16_t kDataBase = 25;  // create, open, and the switch to the working copy
 constexpr uint16_t kWriteKojin = 30;
 constexpr uint16_t kWriteGroup = 31;
+constexpr uint16_t kDeleteKojin = 32;
+constexpr uint16_t kDeleteGroup = 33;
 constexpr uint16_t kClose = 40;  // closing with its compaction; the text export
 }  // namespace category
 
@@ -64,6 +66,7 @@ constexpr uint16_t kFavouriteIndex = 23;
 constexpr uint16_t kInUse = 24;
 constexpr uint16_t kRecordFailed = 30;
 constexpr uint16_t kNoFreeSlot = 31;
+constexpr uint16_t kNoRecord = 32;  // the slot of the number is free
 }  // namespace detail
 
 // Statuses of the exported functions.

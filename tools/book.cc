@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "interface/session.h"
 #include "store/book_header.h"
 #include "store/errors.h"
 #include "store/format.h"
+#include "store/record_index.h"
 #include "tools/error_words.h"
 #include "tools/tool_error.h"
 
@@ -133,6 +135,24 @@ void Book::Report(const std::string& what, const std::string& reason) const {
 int Book::Finish(int status) const {
   if (skipped_.empty() || (status != kExitOk && status != kExitFindings)) return status;
   return kExitSkipped;
+}
+
+bool Book::Exists(long number) const {
+  bool valid = (number >= format::kFirstPersonal && number <= format::kLastPersonal) ||
+               (number >= format::kFirstGroup && number <= format::kLastGroup);
+  if (!valid || !open_) return false;
+  // The in-memory index, read only: asking the interface would read the record itself.
+  FileStore& store = FromHandle(session_)->store;
+  const uint8_t* slot =
+      number > format::kGroupBase
+          ? store.group_index() + format::kSlotSize * (number - format::kFirstGroup)
+          : store.personal_index() + format::kSlotSize * (number - 1);
+  return Slot::kind(slot) != format::kKindFree;
+}
+
+void ChangeBook(const std::string& path, const Change& change) {
+  Book book(path, Book::Mode::kOpen);
+  if (change(book)) book.Save();
 }
 
 uint16_t Book::personal_count() const {

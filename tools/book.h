@@ -4,6 +4,7 @@
 #define TELBOOK_TOOLS_BOOK_H_
 
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 
@@ -51,6 +52,10 @@ class Book {
   uint16_t group_count() const;
   int version() const { return TL_getFileVersion(session_); }
 
+  // Whether a record has the number: an entry (1 to 9999) or a group (16385 to 26383) whose slot
+  // is used, as the library's index says now. False for any other number.
+  bool Exists(long number) const;
+
  private:
   std::string OpenFailureReason(short status) const;
 
@@ -60,6 +65,19 @@ class Book {
   bool strict_ = true;
   mutable std::set<std::string> skipped_;
 };
+
+// What a command does to an open phone book: its reads and its changes through the library,
+// returning whether it changed anything (nothing is saved otherwise). A change may run more than
+// once, each time on a fresh open of the book, when the save of an earlier run could not be
+// made: it looks at the book as it finds it and starts its report afresh, and applying it again
+// must be harmless (a record to delete that is already gone, a member to add that is already
+// there, is no error but a note). It throws ToolError to fail the command, the book unchanged.
+using Change = std::function<bool(Book& book)>;
+
+// The one way a command changes a phone book: opens it, runs the change, and saves when the
+// change says so. Throws ToolError (the book then as it was) when the book cannot be opened or
+// saved, or the change fails.
+void ChangeBook(const std::string& path, const Change& change);
 
 // Size of a file in bytes, -1 when it cannot be had.
 int64_t FileSize(const std::string& path);

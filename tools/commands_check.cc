@@ -1,5 +1,7 @@
 // `telbook check` and `telbook repair`: what is wrong in a phone book file, and the repair that
 // keeps every record the library can read.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -11,6 +13,7 @@
 #include "tools/book.h"
 #include "tools/check.h"
 #include "tools/commands.h"
+#include "tools/number_list.h"
 #include "tools/repair.h"
 #include "tools/tool_error.h"
 
@@ -47,11 +50,20 @@ void Print(const std::string& path, const CheckReport& report, bool json) {
     std::string dead = report.dead_bytes == 0 ? ""
                                               : "; " + std::to_string(report.dead_bytes) +
                                                     " bytes no record uses, which a save drops";
-    std::printf("%s: sound (version %d, %d entries, %d groups%s)\n", path.c_str(), report.version,
-                report.entries, report.groups, dead.c_str());
+    std::printf("%s: sound (version %d, %s, %s%s)\n", path.c_str(), report.version,
+                Counted(static_cast<size_t>(report.entries), "entry", "entries").c_str(),
+                Counted(static_cast<size_t>(report.groups), "group", "groups").c_str(),
+                dead.c_str());
   } else {
     std::printf("%s: %zu problem(s) found\n", path.c_str(), report.findings.size());
   }
+}
+
+// A phone book file to look at: a missing file or a directory is refused with its name.
+void RequireFile(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) throw ToolError(kExitBook, path, "cannot open: no such file");
+  if (S_ISDIR(st.st_mode)) throw ToolError(kExitBook, path, "cannot open: it is a directory");
 }
 
 }  // namespace
@@ -69,9 +81,7 @@ void AddCheckCommand(CLI::App* app, Action* action) {
   cmd->add_flag("--json", o->json, "print JSON");
   cmd->callback([action, o] {
     *action = [o] {
-      if (FileSize(o->path) < 0) {
-        throw ToolError(kExitBook, o->path, "cannot open: no such file");
-      }
+      RequireFile(o->path);
       CheckReport report = CheckFile(o->path);
       Print(o->path, report, o->json);
       return report.findings.empty() ? kExitOk : kExitFindings;
@@ -105,6 +115,7 @@ void AddRepairCommand(CLI::App* app, Action* action) {
       "not be read were dropped; 1 the repaired book did not pass the check (nothing changed).");
   cmd->callback([action, o] {
     *action = [o] {
+      RequireFile(o->path);
       o->repair.backup = !o->no_backup;
       return RepairBook(o->path, o->repair, std::cout);
     };

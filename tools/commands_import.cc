@@ -19,6 +19,7 @@
 #include "tools/book.h"
 #include "tools/commands.h"
 #include "tools/import_plan.h"
+#include "tools/number_list.h"
 #include "tools/records.h"
 #include "tools/system.h"
 #include "tools/text.h"
@@ -184,11 +185,17 @@ void AddImportCommand(CLI::App* app, Action* action) {
         throw ToolError(problem.usage ? kExitUsage : kExitText, o->source,
                         where + problem.reason + "; nothing was imported");
       }
-      Book book(o->path, Book::Mode::kOpen);
-      BookState state = ReadBookState(book);
       Folder folder;
       ReadingDeriver deriver;
-      ImportPlan plan = MakeImportPlan(source, state, options, deriver, folder);
+      ImportPlan plan;
+      ImportOutcome outcome;
+      // The plan is made from the book as it is opened, and applied to it at once.
+      ChangeBook(o->path, [&](Book& book) {
+        plan = MakeImportPlan(source, ReadBookState(book), options, deriver, folder);
+        if (!plan.blocking.empty() || o->dry_run) return false;
+        outcome = ApplyImportPlan(plan, book);
+        return true;
+      });
       nlohmann::json json;
       if (o->json) {
         json = ImportPlanJson(plan);
@@ -207,14 +214,13 @@ void AddImportCommand(CLI::App* app, Action* action) {
         if (o->json) {
           std::cout << json.dump(2) << "\n";
         } else {
-          std::printf(
-              "would import %zu entries and write %zu groups%s; nothing was written (--dry-run)\n",
-              plan.Count(CardFate::kAdd), plan.groups.size(), skipped_words.c_str());
+          std::printf("would import %s and write %s%s; nothing was written (--dry-run)\n",
+                      Counted(plan.Count(CardFate::kAdd), "entry", "entries").c_str(),
+                      Counted(plan.groups.size(), "group", "groups").c_str(),
+                      skipped_words.c_str());
         }
         return kExitOk;
       }
-      ImportOutcome outcome = ApplyImportPlan(plan, book);
-      book.Save();
       std::vector<int> entries;
       for (int n : outcome.entry_numbers) {
         if (n != 0) entries.push_back(n);
@@ -229,8 +235,9 @@ void AddImportCommand(CLI::App* app, Action* action) {
         std::cout << json.dump(2) << "\n";
         return kExitOk;
       }
-      std::printf("imported %zu entries (%s) and %zu groups (%s) from %s into %s%s\n",
-                  entries.size(), Span(entries).c_str(), groups.size(), Span(groups).c_str(),
+      std::printf("imported %s (%s) and %s (%s) from %s into %s%s\n",
+                  Counted(entries.size(), "entry", "entries").c_str(), Span(entries).c_str(),
+                  Counted(groups.size(), "group", "groups").c_str(), Span(groups).c_str(),
                   o->source.c_str(), o->path.c_str(), skipped_words.c_str());
       return kExitOk;
     };

@@ -37,6 +37,8 @@ constexpr Words kCategories[] = {
     {25, "creating or opening the phone book, or preparing its working copy"},
     {30, "writing a personal entry"},
     {31, "writing a group"},
+    {32, "deleting a personal entry"},
+    {33, "deleting a group"},
     {40, "saving the phone book, or exporting"},
 };
 
@@ -64,6 +66,7 @@ constexpr Words kDetails[] = {
     {24, "the file is in use by another program"},
     {30, "a record could not be written, read back or converted"},
     {31, "no free slot is left"},
+    {32, "no record has this number"},
 };
 
 template <size_t N>

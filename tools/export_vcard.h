@@ -9,7 +9,8 @@
 namespace telbook {
 namespace tool {
 
-// UTF-8, CR LF line ends, long lines folded; the family name from the first part of the name.
+// UTF-8, CR LF line ends, long lines folded. N holds the name's parts family name first, in the
+// order of the reading (a Latin name written given name first is turned).
 std::string VcardOf(const TL_Kojin& entry);
 
 }  // namespace tool

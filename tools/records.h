@@ -61,8 +61,8 @@ std::string RecordName(long number);
 // shows, when it shows one, and the error pair the failed read left.
 std::string ReadFailure(const Book& book, uint16_t number);
 
-// Throws ToolError(kExitUsage) for a number outside 1 to 9999, kExitBook when there is no
-// such entry or it cannot be read.
+// Throws ToolError(kExitUsage) for a number outside 1 to 9999 or one that no entry has,
+// kExitBook when the entry cannot be read.
 TL_Kojin ReadEntry(const Book& book, long number);
 // Stores under number (0 adds one); returns the number used. Throws when the book is full
 // or the library refuses.
@@ -76,11 +76,17 @@ struct GroupRecord {
   // The first of them, with the reason, in member order.
   std::vector<std::pair<uint16_t, std::string>> unreadable_members;
 };
-// Throws ToolError(kExitUsage) for a number that is no group's, kExitBook when there is no
-// such group. Each member is read as the library's member walk reads it.
+// Throws ToolError(kExitUsage) for a number that is no group's or one that no group has,
+// kExitBook when the group cannot be read. Each member is read as the library's member walk
+// reads it.
 GroupRecord ReadGroup(const Book& book, long number);
 int WriteGroup(const Book& book, const TL_Group& group, const std::vector<unsigned short>& members,
                int number);
+// A group read to be written again must hold every member it lists: one that names no readable
+// entry would be lost. Throws ToolError(kExitBook) naming the group, what `change` would do, and
+// `advice`, when it does not.
+void RequireWholeGroup(const Book& book, const GroupRecord& group, const std::string& change,
+                       const std::string& advice = "see `telbook check`");
 nlohmann::json GroupJson(const GroupRecord& group);
 
 // Every record the library's walks hand out: the used personal slots, then the used group slots
