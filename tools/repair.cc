@@ -22,6 +22,7 @@
 #include "store/record_index.h"
 #include "tools/book.h"
 #include "tools/check.h"
+#include "tools/number_list.h"
 #include "tools/records.h"
 #include "tools/salvage.h"
 #include "tools/system.h"
@@ -386,10 +387,6 @@ void PutInPlace(const std::string& temp, const std::string& target, uint32_t lin
           (backup.empty() ? std::string("no backup was kept") : "its old bytes are in " + backup));
 }
 
-std::string Count(size_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 int Status(const Plan& plan) { return plan.dropped.empty() ? kExitOk : kExitSkipped; }
 
 }  // namespace
@@ -462,12 +459,13 @@ int RepairBook(const std::string& path, const RepairOptions& options, std::ostre
   }
   for (const auto& [where, what] : plan.changes)
     out << path << ": " << where << ": " << what << "\n";
-  const std::string kept = Count(plan.entries.size(), "entry", "entries") + " and " +
-                           Count(plan.groups.size() + plan.moved.size(), "group", "groups");
+  const std::string kept = Counted(plan.entries.size(), "entry", "entries") + " and " +
+                           Counted(plan.groups.size() + plan.moved.size(), "group", "groups");
   if (options.dry_run) {
     out << path << ": a repair would keep " << kept << ", make "
-        << Count(plan.changes.size(), "change", "changes") << " and drop "
-        << Count(plan.dropped.size(), "record", "records") << "; nothing was written (--dry-run)\n";
+        << Counted(plan.changes.size(), "change", "changes") << " and drop "
+        << Counted(plan.dropped.size(), "record", "records")
+        << "; nothing was written (--dry-run)\n";
     return Status(plan);
   }
 
@@ -560,8 +558,8 @@ int RepairBook(const std::string& path, const RepairOptions& options, std::ostre
   }
   PutInPlace(result, target, info.links, backup);
   out << path << ": repaired: " << kept << " kept, "
-      << Count(plan.changes.size(), "change", "changes") << ", "
-      << Count(plan.dropped.size(), "record", "records") << " dropped"
+      << Counted(plan.changes.size(), "change", "changes") << ", "
+      << Counted(plan.dropped.size(), "record", "records") << " dropped"
       << (backup.empty() ? std::string("; no backup kept") : "; the old book is " + backup) << "\n";
   return Status(plan);
 }
