@@ -122,10 +122,6 @@ void Book::Save() {
 
 void Book::Skip(const std::string& what, const std::string& reason) const {
   if (strict_) throw ToolError(kExitBook, path_, what + " cannot be read: " + reason);
-  Report(what, reason);
-}
-
-void Book::Report(const std::string& what, const std::string& reason) const {
   if (!skipped_.insert(what).second) return;
   std::fflush(stdout);
   std::fprintf(stderr, "telbook: %s: %s cannot be read: %s; skipped\n", path_.c_str(), what.c_str(),

@@ -39,10 +39,9 @@ class Book {
   // Reading around damage. A record named by `what` ("entry 5") that cannot be read ends the
   // command (ToolError(kExitBook)) while the book is strict, as it is unless a reading command
   // turns that off; otherwise it is reported once on standard error with the reason and passed
-  // over. Report does the same whether strict or not.
+  // over.
   void set_strict(bool strict) { strict_ = strict; }
   void Skip(const std::string& what, const std::string& reason) const;
-  void Report(const std::string& what, const std::string& reason) const;
   size_t skipped() const { return skipped_.size(); }
   // The exit status of a command that read around damage: kExitSkipped in place of kExitOk and
   // kExitFindings when something was skipped, status otherwise.

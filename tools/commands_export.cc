@@ -140,12 +140,9 @@ std::vector<unsigned short> Readable(const Book& book, const std::vector<unsigne
   std::vector<unsigned short> kept;
   for (unsigned short n : chosen) {
     TL_ListItem item{};
-    if (inspection::ReadListItem(book.session(), n, &item) != 0) {
-      const uint8_t* slot = inspection::SlotOf(book.session(), n);
-      if (slot != nullptr && slot[format::kSlotKindOffset] != format::kKindFree) {
-        book.Skip(RecordName(n), ReadFailure(book, n));
-        continue;
-      }
+    if (inspection::ReadListItem(book.session(), n, &item) != 0 && book.Exists(n)) {
+      book.Skip(RecordName(n), ReadFailure(book, n));
+      continue;
     }
     kept.push_back(n);
   }
@@ -156,10 +153,7 @@ std::vector<unsigned short> Readable(const Book& book, const std::vector<unsigne
 // export leaves them out. Members naming a free slot are passed over as the library does.
 void SkipUnreadableMembers(const Book& book, const GroupRecord& group) {
   for (const auto& [member, reason] : group.unreadable_members) {
-    const uint8_t* slot = inspection::SlotOf(book.session(), member);
-    if (slot != nullptr && slot[format::kSlotKindOffset] != format::kKindFree) {
-      book.Skip(RecordName(member), reason);
-    }
+    if (book.Exists(member)) book.Skip(RecordName(member), reason);
   }
 }
 

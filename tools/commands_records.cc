@@ -173,8 +173,12 @@ void AddShowCommand(CLI::App* app, Action* action) {
       std::vector<std::string> favourites = ReadFavouriteNames(book);
       if (IsGroupNumber(number)) {
         GroupRecord g = ReadGroup(book, number);
+        // A member naming a free slot is counted in the group; one whose record cannot be read
+        // is skipped.
         for (const auto& [member, reason] : g.unreadable_members) {
-          book.Report(RecordName(number) + ": member " + std::to_string(member), reason);
+          if (book.Exists(member)) {
+            book.Skip(RecordName(number) + ": member " + std::to_string(member), reason);
+          }
         }
         if (o->json) {
           std::cout << GroupJson(g).dump(2) << "\n";

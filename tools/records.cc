@@ -186,20 +186,22 @@ GroupRecord ReadGroup(const Book& book, long number) {
   GroupRecord g;
   g.number = static_cast<int>(number);
   TL_FaxUtl* s = book.session();
-  if (TL_openGroup(s, static_cast<unsigned short>(number)) != 0) {
-    book.Fail("cannot open group " + std::to_string(number));
-  }
+  auto unreadable = [&book, number] {
+    return ToolError(kExitBook, book.path(),
+                     RecordName(number) +
+                         " cannot be read: " + ReadFailure(book, static_cast<uint16_t>(number)));
+  };
+  if (TL_openGroup(s, static_cast<unsigned short>(number)) != 0) throw unreadable();
   if (TL_readGroupData(s, &g.group) != 0) {
+    ToolError error = unreadable();
     TL_closeGroup(s);
-    book.Fail("cannot read group " + std::to_string(number));
+    throw error;
   }
   TL_closeGroup(s);
   // The member places, read one by one as TL_readGroupMember reads them, so that a member that
   // cannot be read is named.
   MemoryBlock record;
-  if (inspection::LoadRecord(s, static_cast<uint16_t>(number), &record) != 0) {
-    book.Fail("cannot read group " + std::to_string(number));
-  }
+  if (inspection::LoadRecord(s, static_cast<uint16_t>(number), &record) != 0) throw unreadable();
   GroupView view(record.data(), record.size());
   for (size_t k = 0; k < view.place_count(); ++k) {
     uint16_t member = view.place(k);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -475,7 +476,17 @@ TEST_F(AroundDamage, ReadingCommandsShowTheRestAndSayWhatTheySkipped) {
   EXPECT_EQ(run.status, 7);
   EXPECT_EQ(nlohmann::json::parse(run.out)["members"].size(), 2u);
   EXPECT_TRUE(Says(run, "group 16385: member 3 cannot be read")) << run.err;
-  EXPECT_EQ(dir_.Tool({"show", book_, "3"}).status, 3);
+  // The record asked for is named with the reason it cannot be read, a group as an entry.
+  run = dir_.Tool({"show", book_, "3"});
+  EXPECT_EQ(run.status, 3);
+  EXPECT_TRUE(Says(run, skipped)) << run.err;
+  std::string group_gone = damaged_;
+  SetU16(&group_gone, SlotAt(16386) + format::kSlotLengthOffset, 0);
+  WriteAll(dir_.File("other.tlb"), group_gone);
+  run = dir_.Tool({"show", dir_.File("other.tlb"), "16386"});
+  EXPECT_EQ(run.status, 3);
+  EXPECT_TRUE(Says(run, "group 16386 cannot be read: its slot gives it no bytes")) << run.err;
+  std::remove(dir_.File("other.tlb").c_str());
 
   run = dir_.Tool({"list", book_, "--tab", "0x03"});
   EXPECT_EQ(run.status, 7);
@@ -516,6 +527,9 @@ TEST_F(AroundDamage, ReadingCommandsShowTheRestAndSayWhatTheySkipped) {
     EXPECT_TRUE(Says(run, "entry 3 cannot be read")) << args[0] << run.err;
   }
   EXPECT_FALSE(Exists(dir_.File("strict.csv")));
+  run = dir_.Tool({"show", book_, "16385", "--strict"});
+  EXPECT_EQ(run.status, 3);
+  EXPECT_TRUE(Says(run, "group 16385: member 3 cannot be read")) << run.err;
   EXPECT_EQ(ReadAll(book_), damaged_);
 }
 
