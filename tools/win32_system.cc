@@ -161,17 +161,8 @@ void WriteFileAtomically(const std::string& dest, const std::string& bytes) {
   if (file == INVALID_HANDLE_VALUE) {
     error = GetLastError();
   } else {
-    size_t done = 0;
-    while (done < bytes.size()) {
-      DWORD chunk =
-          bytes.size() - done > 0x100000 ? 0x100000 : static_cast<DWORD>(bytes.size() - done);
-      DWORD written = 0;
-      if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0) break;
-      done += written;
-    }
-    if (done != bytes.size() || !FlushFileBuffers(file)) error = GetLastError();
+    error = WriteAllAndFlush(file, bytes);
     if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
-    if (done != bytes.size() && error == ERROR_SUCCESS) error = ERROR_WRITE_FAULT;
   }
   if (error == ERROR_SUCCESS &&
       !MoveFileExA(temp, dest.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
