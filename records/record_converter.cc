@@ -315,4 +315,26 @@ uint32_t SaveConversion::Convert(BookFileWriter::Table table, uint8_t* record, s
              : converter_.ConvertGroup(record, capacity, length, /*repair=*/true);
 }
 
+void SalvageConversion::Keep(uint16_t record_number) {
+  BookFileWriter::Table table = BookFileWriter::kPersonal;
+  uint32_t n = record_number;
+  if (n > format::kGroupBase) {
+    table = BookFileWriter::kGroup;
+    n -= format::kGroupBase;
+  }
+  if (n == 0 || n > format::kSlotsPerTable) return;
+  kept_[table][n / 8] = static_cast<uint8_t>(kept_[table][n / 8] | (1u << (n % 8)));
+}
+
+bool SalvageConversion::Keeps(BookFileWriter::Table table, uint32_t n) {
+  return n <= format::kSlotsPerTable && ((kept_[table][n / 8] >> (n % 8)) & 1u) != 0;
+}
+
+uint32_t SalvageConversion::Convert(BookFileWriter::Table table, uint8_t* record, size_t capacity,
+                                    uint32_t length, uint8_t*) {
+  return table == BookFileWriter::kPersonal
+             ? converter_.ConvertKojin(record, capacity, length, repair_)
+             : converter_.ConvertGroup(record, capacity, length, repair_);
+}
+
 }  // namespace telbook

@@ -63,6 +63,30 @@ class SaveConversion final : public BookFileWriter::RecordHook {
   RecordConverter converter_;
 };
 
+// What the salvage of a damaged phone book keeps: only the records marked, each converted as a
+// save converts it (with the repair of its texts) or as the subset does (without), its tab code
+// unchanged. The records it does not keep are never read, so they may be unreadable.
+class SalvageConversion final : public BookFileWriter::RecordHook {
+ public:
+  explicit SalvageConversion(bool repair) : repair_(repair) {}
+  SalvageConversion(const SalvageConversion&) = delete;
+  SalvageConversion& operator=(const SalvageConversion&) = delete;
+
+  // Marks record number n (1 to 9999 an entry, 16385 to 26383 a group) to be kept; any other
+  // number is passed over.
+  void Keep(uint16_t record_number);
+
+  bool Keeps(BookFileWriter::Table table, uint32_t n) override;
+  uint32_t Convert(BookFileWriter::Table table, uint8_t* record, size_t capacity, uint32_t length,
+                   uint8_t* tab) override;
+
+ private:
+  RecordConverter converter_;
+  bool repair_;
+  // A bit for each kept slot of each table; bit 0 is unused.
+  uint8_t kept_[2][(format::kSlotsPerTable + 1 + 7) / 8] = {};
+};
+
 }  // namespace telbook
 
 #endif  // TELBOOK_RECORDS_RECORD_CONVERTER_H_

@@ -97,7 +97,10 @@ bool BookFileWriter::WriteTable(FileHandle out, Table table, MemoryBlock* buffer
         continue;
       }
       if (Slot::kind(slot) == kKindFree) continue;
-      // Every used record is read and its kind checked, kept or not.
+      // Every used record is read and its kind checked, kept or not, unless the plan says
+      // otherwise.
+      const bool keep = hook_->Keeps(table, n);
+      if (!keep && plan_->read_kept_only) continue;
       uint32_t length = Slot::length(slot);
       if (length > buffer->size()) {
         if (!plan_->whole_records) {
@@ -111,7 +114,7 @@ bool BookFileWriter::WriteTable(FileHandle out, Table table, MemoryBlock* buffer
           buffer->data()[0] != kTableKind[table]) {
         return Fail(detail::kRecordFailed);
       }
-      if (!hook_->Keeps(table, n)) continue;
+      if (!keep) continue;
       uint8_t tab = Slot::tab(slot);
       uint32_t converted = hook_->Convert(table, buffer->data(), buffer->size(), length, &tab);
       uint32_t position = 0;

@@ -53,6 +53,9 @@ class BookFileWriter final {
     bool whole_records = false;
     // The file is flushed to the device before it is closed.
     bool sync = false;
+    // Used slots the hook does not keep are passed over unread, so that records that cannot be
+    // read may be left out; otherwise every used slot is read and its kind checked, kept or not.
+    bool read_kept_only = false;
     // Recorded with the failure's detail (kNoMemory, kBadRecordNumber when the index is not
     // there, kRecordFailed for any other step) where the writer fails; 0 records none, leaving
     // the pair of the file layer or record index, if any.
@@ -70,8 +73,9 @@ class BookFileWriter final {
   BookFileWriter& operator=(const BookFileWriter&) = delete;
 
   // Writes a version-2 phone book at path, created anew, from the open phone book: every used
-  // slot up to the table's last_slot is read through the store's read-ahead block and its kind
-  // checked, and those the hook keeps are converted and written. The header and favourites go
+  // slot up to the table's last_slot (or, with read_kept_only, every one the hook keeps) is read
+  // through the store's read-ahead block and its kind checked, and those the hook keeps are
+  // converted and written. The header and favourites go
   // at the start, the header's counts set to the records written. True on success, the file
   // closed. On failure the file is deleted, and the pair is (error_category, detail), the file
   // layer's (kFileOpen, kCreateFailed) when the file cannot be created, or as the plan says.

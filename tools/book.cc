@@ -10,6 +10,7 @@
 
 #include "interface/session.h"
 #include "store/book_header.h"
+#include "store/errors.h"
 #include "store/format.h"
 #include "store/record_index.h"
 #include "tools/error_words.h"
@@ -107,9 +108,29 @@ void Book::Save() {
   if (status != 0) {
     // The library keeps the session open on its working copy after a failed save.
     std::string reason = "cannot save the phone book: " + PairOf(session_);
+    unsigned short category = 0;
+    unsigned short cause = 0;
+    TL_getErrorInfo(session_, &category, &cause);
+    // (kClose, kRecordFailed): most often a record the save cannot read.
+    if (category == category::kClose && cause == detail::kRecordFailed) {
+      reason += " (if the book is damaged, telbook repair mends it)";
+    }
     throw ToolError(kExitBook, path_, reason + "; the file is unchanged");
   }
   open_ = false;
+}
+
+void Book::Skip(const std::string& what, const std::string& reason) const {
+  if (strict_) throw ToolError(kExitBook, path_, what + " cannot be read: " + reason);
+  if (!skipped_.insert(what).second) return;
+  std::fflush(stdout);
+  std::fprintf(stderr, "telbook: %s: %s cannot be read: %s; skipped\n", path_.c_str(), what.c_str(),
+               reason.c_str());
+}
+
+int Book::Finish(int status) const {
+  if (skipped_.empty() || (status != kExitOk && status != kExitFindings)) return status;
+  return kExitSkipped;
 }
 
 bool Book::Exists(long number) const {

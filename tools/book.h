@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 
 #include "telbook.h"
@@ -35,6 +36,17 @@ class Book {
   // as it was before the command.
   void Save();
 
+  // Reading around damage. A record named by `what` ("entry 5") that cannot be read ends the
+  // command (ToolError(kExitBook)) while the book is strict, as it is unless a reading command
+  // turns that off; otherwise it is reported once on standard error with the reason and passed
+  // over.
+  void set_strict(bool strict) { strict_ = strict; }
+  void Skip(const std::string& what, const std::string& reason) const;
+  size_t skipped() const { return skipped_.size(); }
+  // The exit status of a command that read around damage: kExitSkipped in place of kExitOk and
+  // kExitFindings when something was skipped, status otherwise.
+  int Finish(int status) const;
+
   uint16_t personal_count() const;
   uint16_t group_count() const;
   int version() const { return TL_getFileVersion(session_); }
@@ -49,6 +61,8 @@ class Book {
   TL_FaxUtl* session_ = nullptr;
   std::string path_;
   bool open_ = false;
+  bool strict_ = true;
+  mutable std::set<std::string> skipped_;
 };
 
 // What a command does to an open phone book: its reads and its changes through the library,

@@ -15,6 +15,9 @@ namespace tool {
 
 using Action = std::function<int()>;
 
+// --strict of the commands that read around damage: stop at the first record that cannot be read.
+void AddStrictFlag(CLI::App* cmd, bool* strict);
+
 void AddCreateCommand(CLI::App* app, Action* action);
 void AddInfoCommand(CLI::App* app, Action* action);
 void AddDemoCommand(CLI::App* app, Action* action);

@@ -79,15 +79,18 @@ void AddInfoCommand(CLI::App* app, Action* action) {
   struct Options {
     std::string path;
     bool json = false;
+    bool strict = false;
   };
   auto o = std::make_shared<Options>();
   CLI::App* cmd = app->add_subcommand("info", "Show the version, counts and size of a phone book.");
   cmd->add_option("BOOK", o->path, "the phone book file")->required();
   cmd->add_flag("--json", o->json, "print JSON");
+  AddStrictFlag(cmd, &o->strict);
   cmd->callback([action, o] {
     *action = [o] {
       const std::string* path = &o->path;
       Book book(*path, Book::Mode::kOpen);
+      book.set_strict(o->strict);
       if (o->json) {
         SavedSize saved = SizeAfterSave(book);
         int64_t file_size = FileSize(*path);
@@ -97,10 +100,11 @@ void AddInfoCommand(CLI::App* app, Action* action) {
         j["entries"] = book.personal_count();
         j["groups"] = book.group_count();
         j["file-size"] = file_size;
-        if (saved.alternate > 0) {
+        if (book.skipped() > 0 || saved.alternate > 0) {
           j["saved-size"] = nullptr;
           j["reclaimable"] = nullptr;
-          j["alternate-destinations"] = saved.alternate;
+          if (saved.alternate > 0) j["alternate-destinations"] = saved.alternate;
+          if (book.skipped() > 0) j["unreadable"] = book.skipped();
         } else {
           j["saved-size"] = saved.bytes;
           j["reclaimable"] = saved.bytes <= file_size ? file_size - saved.bytes : 0;
@@ -109,16 +113,21 @@ void AddInfoCommand(CLI::App* app, Action* action) {
         for (const std::string& name : ReadFavouriteNames(book)) favourites.push_back(name);
         j["favourites"] = favourites;
         std::cout << j.dump(2) << "\n";
-        return kExitOk;
+        return book.Finish(kExitOk);
       }
       std::printf("phone book   %s\n", path->c_str());
       std::printf("version      %d\n", book.version());
       std::printf("entries      %u of 9999\n", book.personal_count());
       std::printf("groups       %u of 5000\n", book.group_count());
-      int64_t file_size = FileSize(*path);
+      int64_t file_size = FileSize(o->path);
       std::printf("file size    %lld bytes\n", static_cast<long long>(file_size));
       SavedSize saved = SizeAfterSave(book);
-      if (saved.alternate > 0) {
+      if (book.skipped() > 0) {
+        std::printf(
+            "reclaimable  - (%zu records cannot be read, and a save would fail: see telbook "
+            "repair)\n",
+            book.skipped());
+      } else if (saved.alternate > 0) {
         std::printf(
             "reclaimable  - (%d entries hold an alternate destination, which a save "
             "refuses)\n",
@@ -135,7 +144,7 @@ void AddInfoCommand(CLI::App* app, Action* action) {
       for (int k = 0; k < kFavouriteCount; ++k) {
         std::printf("favourite %d  %s\n", k + 1, names[k].empty() ? "-" : names[k].c_str());
       }
-      return kExitOk;
+      return book.Finish(kExitOk);
     };
   });
 }

@@ -1,5 +1,5 @@
-// `telbook check` and `telbook repair`: what is wrong in a phone book file, and a save through
-// the library's compaction, which rewrites every record it can read in the current layout.
+// `telbook check` and `telbook repair`: what is wrong in a phone book file, and the repair that
+// keeps every record the library can read.
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -14,6 +14,7 @@
 #include "tools/check.h"
 #include "tools/commands.h"
 #include "tools/number_list.h"
+#include "tools/repair.h"
 #include "tools/tool_error.h"
 
 namespace telbook {
@@ -29,21 +30,30 @@ void Print(const std::string& path, const CheckReport& report, bool json) {
     j["version"] = report.version;
     j["entries"] = report.entries;
     j["groups"] = report.groups;
+    j["dead-bytes"] = report.dead_bytes;
     nlohmann::json findings = nlohmann::json::array();
     for (const Finding& f : report.findings) {
-      findings.push_back({{"where", f.where}, {"problem", f.problem}});
+      nlohmann::json finding = {{"where", f.where}, {"problem", f.problem}};
+      finding["record"] = f.record == 0 ? nlohmann::json() : nlohmann::json(f.record);
+      finding["offset"] = f.offset < 0 ? nlohmann::json() : nlohmann::json(f.offset);
+      findings.push_back(finding);
     }
     j["findings"] = findings;
     std::cout << j.dump(2) << "\n";
     return;
   }
   for (const Finding& f : report.findings) {
-    std::printf("%s: %s: %s\n", path.c_str(), f.where.c_str(), f.problem.c_str());
+    std::string at = f.offset < 0 ? "" : " at byte " + std::to_string(f.offset);
+    std::printf("%s: %s%s: %s\n", path.c_str(), f.where.c_str(), at.c_str(), f.problem.c_str());
   }
   if (report.findings.empty()) {
-    std::printf("%s: sound (version %d, %s, %s)\n", path.c_str(), report.version,
+    std::string dead = report.dead_bytes == 0 ? ""
+                                              : "; " + std::to_string(report.dead_bytes) +
+                                                    " bytes no record uses, which a save drops";
+    std::printf("%s: sound (version %d, %s, %s%s)\n", path.c_str(), report.version,
                 Counted(static_cast<size_t>(report.entries), "entry", "entries").c_str(),
-                Counted(static_cast<size_t>(report.groups), "group", "groups").c_str());
+                Counted(static_cast<size_t>(report.groups), "group", "groups").c_str(),
+                dead.c_str());
   } else {
     std::printf("%s: %zu problem(s) found\n", path.c_str(), report.findings.size());
   }
@@ -80,34 +90,34 @@ void AddCheckCommand(CLI::App* app, Action* action) {
 }
 
 void AddRepairCommand(CLI::App* app, Action* action) {
-  auto path = std::make_shared<std::string>();
+  struct Options {
+    std::string path;
+    RepairOptions repair;
+    bool no_backup = false;
+  };
+  auto o = std::make_shared<Options>();
   CLI::App* cmd = app->add_subcommand(
       "repair",
-      "Save a readable phone book through the compaction: dead space dropped, records "
-      "rewritten in the current layout, counts and tabs recomputed.");
-  cmd->add_option("BOOK", *path, "the phone book file")->required();
+      "Make a damaged phone book sound: every record that can be read is kept under its number "
+      "(texts cut and repaired as a save does, tab codes and slot kinds set right, counts "
+      "recomputed, members that name no readable entry dropped); records that cannot be read are "
+      "dropped and their bytes written beside the book.");
+  cmd->add_option("BOOK", o->path, "the phone book file")->required();
+  cmd->add_flag("--dry-run", o->repair.dry_run,
+                "tell what would be kept, changed and dropped; write nothing");
+  cmd->add_flag("--no-backup", o->no_backup, "do not keep the old book as BOOK.bak");
   cmd->footer(
-      "Refuses a file whose header or index cannot be read. On any failure the file is "
-      "left as it was.");
-  cmd->callback([action, path] {
-    *action = [path] {
-      RequireFile(*path);
-      CheckReport before = CheckFile(*path);
-      if (!before.readable) {
-        Print(*path, before, false);
-        throw ToolError(kExitBook, *path, "cannot be repaired: its header or index is unreadable");
-      }
-      Book book(*path, Book::Mode::kOpen);
-      // Writing the favourite names back as they are marks the book changed, so that the close
-      // saves it through the compaction.
-      char names[80] = {};
-      book.Check(TL_readOkonomi(book.session(), 0, names), "cannot read the favourite names");
-      book.Check(TL_writeOkonomi(book.session(), 0, names), "cannot prepare the save");
-      book.Save();
-      CheckReport after = CheckFile(*path);
-      std::printf("%s: saved through the compaction (%zu problem(s) before, %zu after)\n",
-                  path->c_str(), before.findings.size(), after.findings.size());
-      return after.findings.empty() ? kExitOk : kExitFindings;
+      "The book is replaced only by a complete repaired book that has passed the check; the old\n"
+      "one is kept as BOOK.bak (BOOK.bak.2, ... when that is taken), and the bytes of each record\n"
+      "that cannot be read go to BOOK.damaged-N.bin. Refuses a file whose header or index tables\n"
+      "cannot be read, and a read-only book; on any failure the book is left as it was.\n"
+      "Exit status: 0 repaired (or sound already) with every record kept; 7 records that could\n"
+      "not be read were dropped; 1 the repaired book did not pass the check (nothing changed).");
+  cmd->callback([action, o] {
+    *action = [o] {
+      RequireFile(o->path);
+      o->repair.backup = !o->no_backup;
+      return RepairBook(o->path, o->repair, std::cout);
     };
   });
 }

@@ -15,6 +15,7 @@
 #include <CLI/CLI.hpp>
 
 #include "export/text_export.h"
+#include "interface/inspection.h"
 #include "interface/session.h"
 #include "store/errors.h"
 #include "tools/book.h"
@@ -24,6 +25,7 @@
 #include "tools/number_list.h"
 #include "tools/readings.h"
 #include "tools/records.h"
+#include "tools/salvage.h"
 #include "tools/system.h"
 #include "tools/text.h"
 #include "tools/tool_error.h"
@@ -132,6 +134,29 @@ std::string VcardOf(const TL_Kojin& e) {
 
 namespace {
 
+// The numbers of the list without those whose record the library cannot read, each passed to the
+// book's Skip; numbers of free slots stay, for the library passes over them.
+std::vector<unsigned short> Readable(const Book& book, const std::vector<unsigned short>& chosen) {
+  std::vector<unsigned short> kept;
+  for (unsigned short n : chosen) {
+    TL_ListItem item{};
+    if (inspection::ReadListItem(book.session(), n, &item) != 0 && book.Exists(n)) {
+      book.Skip(RecordName(n), ReadFailure(book, n));
+      continue;
+    }
+    kept.push_back(n);
+  }
+  return kept;
+}
+
+// The members of a chosen group that the library cannot read, passed to the book's Skip: the
+// export leaves them out. Members naming a free slot are passed over as the library does.
+void SkipUnreadableMembers(const Book& book, const GroupRecord& group) {
+  for (const auto& [member, reason] : group.unreadable_members) {
+    if (book.Exists(member)) book.Skip(RecordName(member), reason);
+  }
+}
+
 // Standard output as the library's text export sees it.
 class StandardOutput final : public TextSink {
  public:
@@ -172,12 +197,19 @@ Choice Choose(const Book& book, const std::vector<int>& entries, const std::vect
       c.missing_groups.push_back(n);
     }
   }
-  // Every record to write is read here first: a book that cannot be read fails as the book
-  // (exit 3), before the destination is touched.
+  if (!all) {
+    c.entries = Readable(book, c.entries);
+    c.groups = Readable(book, c.groups);
+  }
+  // Every record to write is read here first: one that cannot be read has been through the
+  // book's Skip, and a book that cannot be read fails as the book (exit 3), before the
+  // destination is touched.
   std::set<unsigned short> written(c.entries.begin(), c.entries.end());
   for (unsigned short n : c.entries) ReadEntry(book, n);
   for (unsigned short g : c.groups) {
-    for (const TL_ListItem& m : ReadGroup(book, g).members) {
+    GroupRecord group = ReadGroup(book, g);
+    SkipUnreadableMembers(book, group);
+    for (const TL_ListItem& m : group.members) {
       if (written.insert(m.RecordNumber).second) ++c.members;
     }
   }
@@ -218,6 +250,7 @@ void AddExportCommand(CLI::App* app, Action* action) {
     std::string entries;
     std::string groups;
     bool skip_missing = false;
+    bool strict = false;
   };
   auto o = std::make_shared<Options>();
   CLI::App* cmd = app->add_subcommand(
@@ -234,11 +267,13 @@ void AddExportCommand(CLI::App* app, Action* action) {
   cmd->add_option("--groups", o->groups, "group numbers to export (their members come along)");
   cmd->add_flag("--skip-missing", o->skip_missing,
                 "export the records that exist when some numbers name none");
+  AddStrictFlag(cmd, &o->strict);
   cmd->footer(
       "Without --entries and --groups every record is exported. A number that names no record\n"
       "fails the export (exit status 2) unless --skip-missing. DEST is replaced only when the\n"
       "whole export succeeded; - writes the text export or vCard to standard output, with no\n"
-      "file made, and the report to standard error.");
+      "file made, and the report to standard error.\nRecords that cannot be read are reported\n"
+      "and left out (exit status 7), unless --strict.");
   cmd->callback([action, o] {
     *action = [o] {
       std::vector<int> entries =
@@ -252,6 +287,7 @@ void AddExportCommand(CLI::App* app, Action* action) {
                         "name rather than -");
       }
       Book book(o->path, Book::Mode::kOpen);
+      book.set_strict(o->strict);
       Choice c = Choose(book, entries, groups, o->entries.empty() && o->groups.empty());
       std::string missing = MissingWords(c);
       if (!missing.empty() && !o->skip_missing) {
@@ -285,27 +321,41 @@ void AddExportCommand(CLI::App* app, Action* action) {
         }
         std::fprintf(report, "wrote %s to %s\n", Counted(done.size(), "vCard", "vCards").c_str(),
                      dest.c_str());
-        return kExitOk;
+        return book.Finish(kExitOk);
+      }
+      // The library's exports read records the tool did not choose (the subset reads every one,
+      // the text export the members of chosen groups): around damage they run on a copy that
+      // holds only what can be read.
+      const Book* from = &book;
+      std::unique_ptr<TempFile> copy;
+      std::unique_ptr<Book> salvaged;
+      Survey survey = o->strict ? Survey() : SurveyRecords(book);
+      if (!survey.unreadable.empty()) {
+        copy = std::make_unique<TempFile>();
+        WriteSalvage(book, copy->path(), survey.readable, /*repair=*/false);
+        salvaged = std::make_unique<Book>(copy->path(), Book::Mode::kOpen);
+        from = salvaged.get();
       }
       short empty_group = 0;
       short status = 0;
       if (to_stdout) {
         StandardOutput out;
-        status = FromHandle(book.session())
+        status = FromHandle(from->session())
                      ->export_driver.WriteTextTo(c.entries.data(), c.entries.size(),
                                                  c.groups.data(), c.groups.size(), &out);
         std::fflush(stdout);
       } else {
         status = TL_writeSrchData(
-            book.session(), c.entries.data(), static_cast<int>(c.entries.size()), c.groups.data(),
+            from->session(), c.entries.data(), static_cast<int>(c.entries.size()), c.groups.data(),
             static_cast<int>(c.groups.size()), o->subset ? 1 : 0, o->dest.c_str(), &empty_group);
       }
       if (status != 0) {
         unsigned short category = 0;
         unsigned short detail = 0;
-        TL_getErrorInfo(book.session(), &category, &detail);
+        TL_getErrorInfo(from->session(), &category, &detail);
         if (BookFailed(category)) {
-          book.Fail("cannot export the phone book");
+          throw ToolError(kExitBook, o->path,
+                          "cannot export the phone book: " + PairWords(category, detail));
         }
         throw ToolError(kExitFile, o->dest,
                         "cannot export from " + o->path + ": " + PairWords(category, detail) +
@@ -322,7 +372,7 @@ void AddExportCommand(CLI::App* app, Action* action) {
                    Counted(c.groups.size(), "group", "groups").c_str(), o->path.c_str(),
                    dest.c_str(), o->subset ? "phone book subset" : "text");
       if (empty_group != 0) std::fprintf(report, "note: a chosen group has no members\n");
-      return kExitOk;
+      return book.Finish(kExitOk);
     };
   });
 }

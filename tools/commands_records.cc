@@ -96,6 +96,12 @@ void Sort(std::vector<TL_ListItem>* items, const std::string& by) {
 
 }  // namespace
 
+void AddStrictFlag(CLI::App* cmd, bool* strict) {
+  cmd->add_flag("--strict", *strict,
+                "stop at the first record that cannot be read (exit status 3) instead of "
+                "reporting it and going on (exit status 7)");
+}
+
 void AddListCommand(CLI::App* app, Action* action) {
   struct Options {
     std::string path;
@@ -103,6 +109,7 @@ void AddListCommand(CLI::App* app, Action* action) {
     int favourite = 0;
     std::string sort = "number";
     bool json = false;
+    bool strict = false;
   };
   auto o = std::make_shared<Options>();
   CLI::App* cmd = app->add_subcommand("list", "List the entries and groups of a phone book.");
@@ -118,9 +125,11 @@ void AddListCommand(CLI::App* app, Action* action) {
                   "dictionary order of the readings) or name")
       ->check(CLI::IsMember({"number", "reading", "name"}));
   cmd->add_flag("--json", o->json, "print JSON instead of a table");
+  AddStrictFlag(cmd, &o->strict);
   cmd->callback([action, o] {
     *action = [o] {
       Book book(o->path, Book::Mode::kOpen);
+      book.set_strict(o->strict);
       std::vector<TL_ListItem> items;
       if (!o->tab.empty()) {
         items = TabRecords(book, ParseTabCode(o->tab));
@@ -137,7 +146,7 @@ void AddListCommand(CLI::App* app, Action* action) {
       } else {
         PrintListTable(items);
       }
-      return kExitOk;
+      return book.Finish(kExitOk);
     };
   });
 }
@@ -147,6 +156,7 @@ void AddShowCommand(CLI::App* app, Action* action) {
     std::string path;
     std::string number;
     bool json = false;
+    bool strict = false;
   };
   auto o = std::make_shared<Options>();
   CLI::App* cmd = app->add_subcommand("show", "Show one entry or group in full.");
@@ -154,19 +164,28 @@ void AddShowCommand(CLI::App* app, Action* action) {
   cmd->add_option("NUMBER", o->number, "record number: 1 to 9999 an entry, 16385 up a group")
       ->required();
   cmd->add_flag("--json", o->json, "print JSON");
+  AddStrictFlag(cmd, &o->strict);
   cmd->callback([action, o] {
     *action = [o] {
       long number = ParseNumber(o->number, "NUMBER");
       Book book(o->path, Book::Mode::kOpen);
+      book.set_strict(o->strict);
       std::vector<std::string> favourites = ReadFavouriteNames(book);
       if (IsGroupNumber(number)) {
         GroupRecord g = ReadGroup(book, number);
+        // A member naming a free slot is counted in the group; one whose record cannot be read
+        // is skipped.
+        for (const auto& [member, reason] : g.unreadable_members) {
+          if (book.Exists(member)) {
+            book.Skip(RecordName(number) + ": member " + std::to_string(member), reason);
+          }
+        }
         if (o->json) {
           std::cout << GroupJson(g).dump(2) << "\n";
         } else {
           PrintGroup(g, favourites);
         }
-        return kExitOk;
+        return book.Finish(kExitOk);
       }
       TL_Kojin entry = ReadEntry(book, number);
       if (o->json) {
@@ -174,7 +193,7 @@ void AddShowCommand(CLI::App* app, Action* action) {
       } else {
         PrintEntry(static_cast<int>(number), entry, favourites);
       }
-      return kExitOk;
+      return book.Finish(kExitOk);
     };
   });
 }

@@ -55,6 +55,7 @@ void AddSearchCommand(CLI::App* app, Action* action) {
     std::string text;
     std::string field;
     bool json = false;
+    bool strict = false;
   };
   auto o = std::make_shared<Options>();
   CLI::App* cmd = app->add_subcommand(
@@ -66,12 +67,16 @@ void AddSearchCommand(CLI::App* app, Action* action) {
   cmd->add_option("--field", o->field, "look in one field only")
       ->check(CLI::IsMember({"name", "furigana", "affiliation", "fax", "phone", "email", "memo"}));
   cmd->add_flag("--json", o->json, "print JSON");
-  cmd->footer("Exit status 1 when nothing matched.");
+  AddStrictFlag(cmd, &o->strict);
+  cmd->footer(
+      "Exit status 1 when nothing matched; 7 when records that could not be read were skipped\n"
+      "(whether or not something matched).");
   cmd->callback([action, o] {
     *action = [o] {
       Folder folder;
       std::string needle = folder.Fold(o->text);
       Book book(o->path, Book::Mode::kOpen);
+      book.set_strict(o->strict);
       Cp932Folder texts(folder);
       std::vector<TL_ListItem> found;
       ForEachRecord(book, [&](const TL_ListItem& item) {
@@ -90,7 +95,7 @@ void AddSearchCommand(CLI::App* app, Action* action) {
       } else if (!found.empty()) {
         PrintListTable(found);
       }
-      return found.empty() ? kExitFindings : kExitOk;
+      return book.Finish(found.empty() ? kExitFindings : kExitOk);
     };
   });
 }

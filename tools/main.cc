@@ -17,12 +17,14 @@ namespace {
 
 constexpr char kFooter[] =
     "Texts are UTF-8 on the command line and code page 932 in the phone book.\n"
-    "Exit status: 0 success; 1 check or repair found faults, search found nothing, or\n"
-    "duplicates found some; 2 bad usage or argument (a record number out of range or naming\n"
-    "no record among them); 3 the phone book could not be created, opened, read, written or\n"
-    "saved; 4 text that code page 932 cannot hold or that does not fit its field, or a file\n"
-    "to import that cannot be read; 5 the phone book is in use by another program; 6 another\n"
-    "file (export destination, import source) could not be used.";
+    "Exit status: 0 success; 1 check found faults (or the book repair made did not pass it),\n"
+    "search found nothing, or duplicates found some; 2 bad usage or argument (a record number\n"
+    "out of range or naming no record among them); 3 the phone book could not be created,\n"
+    "opened, read, written or saved; 4 text that code page 932 cannot hold or that does not\n"
+    "fit its field, or a file to import that cannot be read; 5 the phone book is in use by\n"
+    "another program; 6 another file (export destination, import source) could not be used;\n"
+    "7 records that could not be read were skipped (each named on standard error; the output\n"
+    "is complete otherwise) or, by repair, dropped.";
 
 // "demo, create, ...": the names of the commands.
 std::string CommandNames(CLI::App* app) {

@@ -1,5 +1,6 @@
 // The tool's operating system calls on POSIX: arguments and streams as they come, mkdir,
 // mkdtemp below $TMPDIR, and mkstemp, fsync and rename for files written in one step.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +13,23 @@
 
 namespace telbook {
 namespace tool {
+
+namespace {
+
+// Writes every byte and flushes them to the device: 0, or the errno of the failure.
+int WriteAllAndFlush(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) return EIO;
+    done += static_cast<size_t>(n);
+  }
+  return fsync(fd) == 0 ? 0 : errno;
+}
+
+}  // namespace
 
 const char kTemporaryDirectoryWords[] = "$TMPDIR or /tmp";
 
@@ -74,6 +92,23 @@ void WriteFileAtomically(const std::string& dest, const std::string& bytes) {
     unlink(temp.c_str());
     throw ToolError(kExitFile, dest, std::string("cannot write: ") + strerror(saved));
   }
+}
+
+bool WriteNewFile(const std::string& path, const std::string& bytes, const std::string& like) {
+  struct stat st;
+  mode_t mode = stat(like.c_str(), &st) == 0 ? (st.st_mode & 0777) : 0666;
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+  if (fd < 0) {
+    if (errno == EEXIST) return false;
+    throw ToolError(kExitFile, path, std::string("cannot write: ") + strerror(errno));
+  }
+  int saved = WriteAllAndFlush(fd, bytes);
+  if (close(fd) != 0 && saved == 0) saved = errno;
+  if (saved != 0) {
+    unlink(path.c_str());
+    throw ToolError(kExitFile, path, std::string("cannot write: ") + strerror(saved));
+  }
+  return true;
 }
 
 }  // namespace tool

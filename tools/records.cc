@@ -6,11 +6,14 @@
 #include <cstring>
 
 #include "browse/tab_browser.h"
+#include "interface/inspection.h"
 #include "records/group_codec.h"
 #include "records/kojin_codec.h"
 #include "records/reading_class.h"
 #include "store/format.h"
+#include "store/record_index.h"
 #include "tools/book.h"
+#include "tools/error_words.h"
 #include "tools/text.h"
 #include "tools/tool_error.h"
 
@@ -110,6 +113,35 @@ nlohmann::json ListItemJson(const TL_ListItem& item) {
 bool IsPersonalNumber(long number) { return number >= kFirstPersonal && number <= kLastPersonal; }
 bool IsGroupNumber(long number) { return number >= kFirstGroup && number <= kLastGroup; }
 
+std::string RecordName(long number) {
+  return (IsGroupNumber(number) ? "group " : "entry ") + std::to_string(number);
+}
+
+std::string ReadFailure(const Book& book, uint16_t number) {
+  unsigned short category = 0;
+  unsigned short detail = 0;
+  TL_getErrorInfo(book.session(), &category, &detail);
+  std::string pair = "library error " + std::to_string(category) + "/" + std::to_string(detail);
+  const uint8_t* slot = inspection::SlotOf(book.session(), number);
+  if (slot == nullptr) return PairWords(category, detail);
+  if (Slot::kind(slot) == format::kKindFree) return "no record has this number";
+  uint32_t offset = Slot::offset(slot);
+  uint32_t length = Slot::length(slot);
+  int64_t size = FileSize(book.path());
+  if (length == 0) return "its slot gives it no bytes (" + pair + ")";
+  if (size >= 0 && static_cast<int64_t>(offset) + length > size) {
+    return "its " + std::to_string(length) + " bytes at offset " + std::to_string(offset) +
+           " run past the end of the file (" + std::to_string(size) + " bytes) (" + pair + ")";
+  }
+  MemoryBlock record;
+  if (inspection::LoadRecord(book.session(), number, &record) == 0 &&
+      record.data()[0] != (IsGroupNumber(number) ? format::kKindGroup : format::kKindPersonal)) {
+    return "its record is of kind " + std::to_string(record.data()[0]) + " (" + pair + ")";
+  }
+  TL_getErrorInfo(book.session(), &category, &detail);
+  return PairWords(category, detail);
+}
+
 TL_Kojin ReadEntry(const Book& book, long number) {
   if (!IsPersonalNumber(number)) {
     throw ToolError(kExitUsage, book.path(),
@@ -121,7 +153,13 @@ TL_Kojin ReadEntry(const Book& book, long number) {
   }
   TL_Kojin entry{};
   if (TL_readKojin(book.session(), &entry, static_cast<unsigned short>(number)) != 0) {
-    book.Fail("cannot read entry " + std::to_string(number));
+    const uint8_t* slot = inspection::SlotOf(book.session(), static_cast<uint16_t>(number));
+    if (slot != nullptr && Slot::kind(slot) == format::kKindFree) {
+      throw ToolError(kExitBook, book.path(), "there is no entry " + std::to_string(number));
+    }
+    throw ToolError(kExitBook, book.path(),
+                    RecordName(number) +
+                        " cannot be read: " + ReadFailure(book, static_cast<uint16_t>(number)));
   }
   return entry;
 }
@@ -148,28 +186,38 @@ GroupRecord ReadGroup(const Book& book, long number) {
   GroupRecord g;
   g.number = static_cast<int>(number);
   TL_FaxUtl* s = book.session();
-  if (TL_openGroup(s, static_cast<unsigned short>(number)) != 0) {
-    book.Fail("cannot open group " + std::to_string(number));
-  }
+  auto unreadable = [&book, number] {
+    return ToolError(kExitBook, book.path(),
+                     RecordName(number) +
+                         " cannot be read: " + ReadFailure(book, static_cast<uint16_t>(number)));
+  };
+  if (TL_openGroup(s, static_cast<unsigned short>(number)) != 0) throw unreadable();
   if (TL_readGroupData(s, &g.group) != 0) {
+    ToolError error = unreadable();
     TL_closeGroup(s);
-    book.Fail("cannot read group " + std::to_string(number));
+    throw error;
   }
-  // Each member read moves on, failed or not; the walk ends when none is left.
-  for (int i = 0; i <= kMaxMembers * 2; ++i) {
+  TL_closeGroup(s);
+  // The member places, read one by one as TL_readGroupMember reads them, so that a member that
+  // cannot be read is named.
+  MemoryBlock record;
+  if (inspection::LoadRecord(s, static_cast<uint16_t>(number), &record) != 0) throw unreadable();
+  GroupView view(record.data(), record.size());
+  for (size_t k = 0; k < view.place_count(); ++k) {
+    uint16_t member = view.place(k);
+    if (GroupView::IsEmptyPlace(member)) continue;
     TL_ListItem item{};
-    if (TL_readGroupMember(s, &item) == 0) {
+    if (inspection::ReadListItem(s, member, &item) == 0) {
       g.members.push_back(item);
       continue;
     }
-    unsigned short category = 0;
-    unsigned short detail = 0;
-    TL_getErrorInfo(s, &category, &detail);
-    if (category == 9 && detail == 10) break;  // no member left
-    if (category == 9) break;                  // the group is gone
     ++g.unreadable;
+    // A group of thousands of missing members is told by its first ones and its count.
+    constexpr size_t kToldMembers = 100;
+    if (g.unreadable_members.size() < kToldMembers) {
+      g.unreadable_members.emplace_back(member, ReadFailure(book, member));
+    }
   }
-  TL_closeGroup(s);
   return g;
 }
 
@@ -214,52 +262,49 @@ nlohmann::json GroupJson(const GroupRecord& g) {
   return j;
 }
 
-void ForEachRecord(const Book& book, const std::function<void(const TL_ListItem&)>& visit) {
-  TL_FaxUtl* s = book.session();
-  unsigned short count = 0;
-  TL_endSRCH(s);
-  if (TL_beginSRCH(s, &count) != 0) book.Fail("cannot walk the records");
-  TL_ListItem item;
-  for (unsigned i = 0; i < count; ++i) {
-    item = TL_ListItem{};
-    if (TL_readSrchData(s, &item) != 0) {
-      TL_endSRCH(s);
-      book.Fail("cannot read record " + std::to_string(i + 1) + " of " + std::to_string(count));
+namespace {
+
+// Hands visit the used slots a walk hands out, matching a tab rule (any: every used slot), read one
+// by one and none kept; a record that cannot be read goes to the book's Skip instead.
+void Walk(const Book& book, bool any, uint8_t mask, uint8_t value,
+          const std::function<void(const TL_ListItem&)>& visit) {
+  auto one = [&](uint32_t number) {
+    const uint8_t* slot = inspection::SlotOf(book.session(), static_cast<uint16_t>(number));
+    if (slot == nullptr || Slot::kind(slot) == format::kKindFree) return;
+    if (!any && (Slot::tab(slot) & mask) != value) return;
+    TL_ListItem item{};
+    if (inspection::ReadListItem(book.session(), static_cast<uint16_t>(number), &item) == 0) {
+      visit(item);
+    } else {
+      book.Skip(RecordName(number), ReadFailure(book, static_cast<uint16_t>(number)));
     }
-    // The walk ran out before the count the header announced: nothing was delivered.
-    if (item.RecordNumber == 0) break;
-    visit(item);
-  }
-  TL_endSRCH(s);
+  };
+  for (uint32_t n = kFirstPersonal; n <= kLastPersonal; ++n) one(n);
+  for (uint32_t n = kFirstGroup; n <= kLastNewGroup; ++n) one(n);
 }
 
-std::vector<TL_ListItem> AllRecords(const Book& book) {
+std::vector<TL_ListItem> Collect(const Book& book, bool any, uint8_t mask, uint8_t value) {
   std::vector<TL_ListItem> items;
-  ForEachRecord(book, [&items](const TL_ListItem& item) { items.push_back(item); });
+  Walk(book, any, mask, value, [&items](const TL_ListItem& item) { items.push_back(item); });
   return items;
 }
+
+}  // namespace
+
+void ForEachRecord(const Book& book, const std::function<void(const TL_ListItem&)>& visit) {
+  Walk(book, true, 0, 0, visit);
+}
+
+std::vector<TL_ListItem> AllRecords(const Book& book) { return Collect(book, true, 0, 0); }
 
 std::vector<TL_ListItem> TabRecords(const Book& book, int tab_code) {
-  TL_FaxUtl* s = book.session();
-  TL_closeTag(s);
-  if (TL_openTag(s, tab_code) != 0) book.Fail("cannot open the tab");
-  unsigned short count = 0;
-  if (TL_readTagWeightCount(s, tab_code, &count) != 0) {
-    TL_closeTag(s);
-    book.Fail("cannot count the tab's records");
+  uint8_t mask = 0;
+  uint8_t value = 0;
+  if (!DecodeTabCode(static_cast<uint8_t>(tab_code), &mask, &value)) {
+    TL_closeTag(book.session());
+    book.Check(TL_openTag(book.session(), tab_code), "cannot open the tab");
   }
-  std::vector<TL_ListItem> items;
-  for (unsigned i = 0; i < count; ++i) {
-    TL_ListItem item{};
-    if (TL_readTagData(s, tab_code, &item) != 0) {
-      TL_closeTag(s);
-      book.Fail("cannot read the tab's records");
-    }
-    if (item.RecordNumber == 0) break;  // records left the tab since it was opened
-    items.push_back(item);
-  }
-  TL_closeTag(s);
-  return items;
+  return Collect(book, false, mask, value);
 }
 
 int TabCount(const Book& book, int tab_code) {

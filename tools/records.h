@@ -55,6 +55,12 @@ nlohmann::json ListItemJson(const TL_ListItem& item);
 // Record numbers: 1 to 9999 personal entries, 16385 to 26383 groups.
 bool IsPersonalNumber(long number);
 bool IsGroupNumber(long number);
+// "entry 5", "group 16385".
+std::string RecordName(long number);
+
+// Why the library could not read a record of the open book, in words: the damage its slot
+// shows, when it shows one, and the error pair the failed read left.
+std::string ReadFailure(const Book& book, uint16_t number);
 
 // Throws ToolError(kExitUsage) for a number outside 1 to 9999 or one that no entry has,
 // kExitBook when the entry cannot be read.
@@ -67,10 +73,13 @@ struct GroupRecord {
   int number = 0;
   TL_Group group{};
   std::vector<TL_ListItem> members;  // members that could be read, in member order
-  int unreadable = 0;                // members naming no readable entry
+  int unreadable = 0;                // members naming no readable record
+  // The first of them, with the reason, in member order.
+  std::vector<std::pair<uint16_t, std::string>> unreadable_members;
 };
 // Throws ToolError(kExitUsage) for a number that is no group's or one that no group has,
-// kExitBook when the group cannot be read.
+// kExitBook when the group cannot be read. Each member is read as the library's member walk
+// reads it.
 GroupRecord ReadGroup(const Book& book, long number);
 int WriteGroup(const Book& book, const TL_Group& group, const std::vector<unsigned short>& members,
                int number);
@@ -81,11 +90,14 @@ void RequireWholeGroup(const Book& book, const GroupRecord& group, const std::st
                        const std::string& advice = "see `telbook check`");
 nlohmann::json GroupJson(const GroupRecord& group);
 
-// Every record through the library's enumeration: personal entries, then groups, slot order.
+// Every record the library's walks hand out: the used personal slots, then the used group slots
+// 1 to 5000, in slot order, each read as the walks read it. A record that cannot be read is
+// reported through the book's Skip and left out.
 std::vector<TL_ListItem> AllRecords(const Book& book);
 // The same records handed to visit one at a time, none of them kept.
 void ForEachRecord(const Book& book, const std::function<void(const TL_ListItem&)>& visit);
-// The records of one tab, and its count alone.
+// The records of one tab, chosen as TL_openTag chooses them and read in the same way; and the
+// tab's count alone.
 std::vector<TL_ListItem> TabRecords(const Book& book, int tab_code);
 int TabCount(const Book& book, int tab_code);
 

@@ -39,6 +39,12 @@ void UseAsTemporaryDirectory(const std::string& dir);
 // any failure dest is untouched, the new file removed, and ToolError(kExitFile) thrown.
 void WriteFileAtomically(const std::string& dest, const std::string& bytes);
 
+// Writes bytes to a new file at path, flushed to the device: false, with nothing written, when
+// the name is taken. The file gets the permissions of the file at `like` (POSIX; on Windows
+// those of its directory). Throws ToolError(kExitFile) naming it for any other failure, leaving
+// no file behind.
+bool WriteNewFile(const std::string& path, const std::string& bytes, const std::string& like);
+
 }  // namespace tool
 }  // namespace telbook
 

@@ -18,6 +18,7 @@ enum ExitStatus : int {
   kExitText = 4,      // text that code page 932 cannot hold, or an unreadable input file
   kExitInUse = 5,     // the phone book is in use by another program
   kExitFile = 6,      // another file (export destination, import source) could not be used
+  kExitSkipped = 7,   // records that could not be read were passed over; the rest is complete
 };
 
 class ToolError : public std::runtime_error {

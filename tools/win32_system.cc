@@ -51,6 +51,23 @@ std::string DirectoryOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+// Writes every byte and flushes them to the device: ERROR_SUCCESS, or why not.
+DWORD WriteAllAndFlush(HANDLE file, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD chunk =
+        bytes.size() - done > 0x100000 ? 0x100000 : static_cast<DWORD>(bytes.size() - done);
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0) break;
+    done += written;
+  }
+  if (done != bytes.size()) {
+    DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? error : ERROR_WRITE_FAULT;
+  }
+  return FlushFileBuffers(file) ? ERROR_SUCCESS : GetLastError();
+}
+
 }  // namespace
 
 const char kTemporaryDirectoryWords[] = "the temporary directory (%TMP%)";
@@ -144,17 +161,8 @@ void WriteFileAtomically(const std::string& dest, const std::string& bytes) {
   if (file == INVALID_HANDLE_VALUE) {
     error = GetLastError();
   } else {
-    size_t done = 0;
-    while (done < bytes.size()) {
-      DWORD chunk =
-          bytes.size() - done > 0x100000 ? 0x100000 : static_cast<DWORD>(bytes.size() - done);
-      DWORD written = 0;
-      if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0) break;
-      done += written;
-    }
-    if (done != bytes.size() || !FlushFileBuffers(file)) error = GetLastError();
+    error = WriteAllAndFlush(file, bytes);
     if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
-    if (done != bytes.size() && error == ERROR_SUCCESS) error = ERROR_WRITE_FAULT;
   }
   if (error == ERROR_SUCCESS &&
       !MoveFileExA(temp, dest.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
@@ -164,6 +172,23 @@ void WriteFileAtomically(const std::string& dest, const std::string& bytes) {
     DeleteFileA(temp);
     throw ToolError(kExitFile, dest, "cannot write: " + ErrorWords(error));
   }
+}
+
+bool WriteNewFile(const std::string& path, const std::string& bytes, const std::string&) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) return false;
+    throw ToolError(kExitFile, path, "cannot write: " + ErrorWords(error));
+  }
+  DWORD error = WriteAllAndFlush(file, bytes);
+  if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
+  if (error != ERROR_SUCCESS) {
+    DeleteFileA(path.c_str());
+    throw ToolError(kExitFile, path, "cannot write: " + ErrorWords(error));
+  }
+  return true;
 }
 
 }  // namespace tool

@@ -45,12 +45,16 @@ TEST_F(CheckTool, SoundBookIsStatus0) {
 }
 
 TEST_F(CheckTool, FindsEachKindOfDamage) {
-  // A slot pointing past the end of the file.
+  // A slot pointing past the end of the file: the entry, and the group's member naming it.
   Patch(kPersonalSlot1 + 4, std::string("\xFF\xFF\x00\x01", 4));
   nlohmann::json j = Check(book_, 1);
-  ASSERT_EQ(j["findings"].size(), 1u) << j.dump();
+  ASSERT_EQ(j["findings"].size(), 2u) << j.dump();
   EXPECT_EQ(j["findings"][0]["where"], "entry 1");
+  EXPECT_EQ(j["findings"][0]["record"], 1);
+  EXPECT_EQ(j["findings"][0]["offset"], kPersonalSlot1 + 2);
   EXPECT_NE(j["findings"][0]["problem"].get<std::string>().find("outside"), std::string::npos);
+  EXPECT_EQ(j["findings"][1]["record"], 16385);
+  EXPECT_EQ(j["findings"][1]["problem"], "member 1 names an entry that cannot be read");
 }
 
 TEST_F(CheckTool, FindsWrongCountsKindsAndMissingMembers) {
@@ -76,7 +80,7 @@ TEST_F(CheckTool, RepairSavesThroughTheCompaction) {
   Result run = dir_.Tool({"repair", book_});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(Check(book_, 0)["sound"]);
-  EXPECT_EQ(dir_.List(), std::vector<std::string>{"book.tlb"});
+  EXPECT_EQ(dir_.List(), (std::vector<std::string>{"book.tlb", "book.tlb.bak"}));
 
   // An unreadable file is refused and left as it was.
   WriteAll(dir_.File("x.tlb"), "not a phone book");
