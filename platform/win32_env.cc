@@ -44,8 +44,8 @@ namespace {
 
 // Access, sharing and disposition of each open mode. Create lets others read what is being
 // written; update and read let others read and write the same file. Every open also lets others
-// delete or rename the file, as POSIX does: a save of another session, which puts a new file in
-// the place of this one, then goes through while this handle goes on reading the old file.
+// delete or rename the file, as POSIX does. A file that any handle holds open still cannot be
+// replaced by a rename: a save of another session then writes its bytes into the file instead.
 struct OpenFlags {
   DWORD access;
   DWORD share;
@@ -555,7 +555,17 @@ class Win32Env final : public Env {
     return *removed ? Succeed(error) : FailLastError(error);
   }
 
-  uint64_t NowMilliseconds() override { return GetTickCount64(); }
+  // The performance counter, not the tick count, whose steps of 10 to 16 ms would cut a short
+  // wait short. Both calls always succeed from Windows XP on.
+  uint64_t NowMilliseconds() override {
+    LARGE_INTEGER frequency;
+    LARGE_INTEGER now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    const uint64_t ticks = static_cast<uint64_t>(now.QuadPart);
+    const uint64_t per_second = static_cast<uint64_t>(frequency.QuadPart);
+    return ticks / per_second * 1000 + ticks % per_second * 1000 / per_second;
+  }
 
   void SleepMilliseconds(uint32_t milliseconds) override { Sleep(milliseconds); }
 

@@ -302,7 +302,7 @@ TEST_F(FileSafetyTest, TemporaryFileFailuresNameTheirCause) {
 
 // The new file takes the place of the old one whole, while a reader of the old one (the same
 // library, another session) goes on reading it; nothing else is left in the directory.
-TEST_F(FileSafetyTest, LinkIntoPlaceReplacesAFileOthersHoldOpen) {
+TEST_F(FileSafetyTest, LinkIntoPlaceOverAFileOthersHoldOpen) {
   const std::string book = dir_.File("book.tel");
   // A named file stands for one made where the file system has no unnamed ones.
   for (TempKind kind : {TempKind::kLinkable, TempKind::kNamed}) {
@@ -317,16 +317,30 @@ TEST_F(FileSafetyTest, LinkIntoPlaceReplacesAFileOthersHoldOpen) {
     FileHandle file = NewFileHolding(new_bytes, name, kind);
     ASSERT_NE(file, nullptr);
     FileError error = FileError::kOther;
+#if defined(_WIN32)
+    // Windows replaces no file that any handle holds open, delete sharing or not: the place is
+    // refused untouched and the caller writes in place instead.
+    EXPECT_FALSE(env_->LinkIntoPlace(file, name, book.c_str(), &error));
+    EXPECT_TRUE(error == FileError::kAccessDenied || error == FileError::kSharingViolation)
+        << static_cast<int>(error);
+    EXPECT_EQ(ReadFileOrDie(book), old_bytes);
+    EXPECT_EQ(dir_.List().size(), name[0] != '\0' ? 2u : 1u);
+    env_->Close(reader);
+    reader = nullptr;
+#endif
     ASSERT_TRUE(env_->LinkIntoPlace(file, name, book.c_str(), &error));
     EXPECT_EQ(error, FileError::kNone);
     ASSERT_TRUE(env_->Close(file));
     EXPECT_EQ(ReadFileOrDie(book), new_bytes);
 
-    Bytes seen(old_bytes.size());
-    uint32_t count = 0;
-    ASSERT_TRUE(env_->Read(reader, seen.data(), static_cast<uint32_t>(seen.size()), &count));
-    EXPECT_EQ(seen, old_bytes);
-    env_->Close(reader);
+    if (reader != nullptr) {
+      // POSIX: the holder goes on reading the file it opened.
+      Bytes seen(old_bytes.size());
+      uint32_t count = 0;
+      ASSERT_TRUE(env_->Read(reader, seen.data(), static_cast<uint32_t>(seen.size()), &count));
+      EXPECT_EQ(seen, old_bytes);
+      env_->Close(reader);
+    }
     EXPECT_EQ(dir_.List(), std::vector<std::string>{"book.tel"});
 
     // A place that cannot be reached keeps nothing of the attempt.
