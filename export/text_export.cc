@@ -297,8 +297,7 @@ short TextExportWriter::WriteGroupLines(FileHandle out, Line* line) {
 }
 
 short TextExportWriter::Export(const uint16_t* personal, uint16_t personal_count,
-                               const uint16_t* groups, uint16_t group_count,
-                               const char* file_name) {
+                               const uint16_t* groups, uint16_t group_count, FileHandle out) {
   Env* env = store_->env();
   Line line(env);
   if (!line.Obtain()) return kFailed;
@@ -312,10 +311,6 @@ short TextExportWriter::Export(const uint16_t* personal, uint16_t personal_count
     store_->RecordError(category::kClose, detail::kBadRecordNumber);
     return kFailed;
   }
-  OpenError open_error = OpenError::kNone;
-  FileHandle out = env->OpenFile(file_name, OpenMode::kCreate, &open_error);
-  if (out == nullptr) return kFailed;
-
   memset(marked_, 0, sizeof(marked_));
   SetChosen(personal, personal_count, 0);
   short status = WritePersonalLines(out, slots, &record, &line);
@@ -323,11 +318,6 @@ short TextExportWriter::Export(const uint16_t* personal, uint16_t personal_count
   if (status == kOk) {
     SetChosen(groups, group_count, format::kGroupBase);
     status = WriteGroupLines(out, &line);
-  }
-  // A close that fails may have lost what was written.
-  if (accessor_.Close(out) != kOk && status == kOk) {
-    store_->RecordError(category::kClose, detail::kRecordFailed);
-    status = kFailed;
   }
   return status;
 }

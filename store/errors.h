@@ -64,6 +64,14 @@ constexpr uint16_t kFavouriteIndex = 23;
 constexpr uint16_t kInUse = 24;
 constexpr uint16_t kRecordFailed = 30;
 constexpr uint16_t kNoFreeSlot = 31;
+// Causes of a refused save or export; with kInUse for a writers' lock another program held
+// past the wait, with kWriteFailed for a write into an existing file that failed part-way.
+constexpr uint16_t kChanged = 32;               // another program changed or replaced the file
+constexpr uint16_t kReadOnly = 33;              // the file may not be written
+constexpr uint16_t kDirectoryNotWritable = 34;  // no file may be made in the directory
+constexpr uint16_t kNoDirectory = 35;           // the directory is missing or is not one
+constexpr uint16_t kIsOpenBook = 36;            // the destination is the open phone book
+constexpr uint16_t kNotWritableKind = 37;       // a directory, or a kind of file never written
 }  // namespace detail
 
 // Statuses of the exported functions.
