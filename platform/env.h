@@ -163,7 +163,8 @@ class Env {
   // Follows the symbolic links at the end of path and writes the path of the file they lead to
   // into out[kMaxPath], which may not exist (a dangling link leads to its target's name); a
   // path that is no link is copied as it is. A relative link is resolved against its own
-  // directory. On Windows a link is answered with its target's full path.
+  // directory. On Windows a link is answered with its target's full path. A link of Linux's
+  // /proc on the way (/dev/stdout leads to one) names an open file, not a path: kUnsupported.
   virtual bool ResolveLink(const char* path, char* out, FileError* error) = 0;
   // Gives file the permissions of the file at `like` and, where this process may set them, its
   // owner and group (each kept apart: a group the user belongs to is kept when the owner cannot

@@ -68,11 +68,9 @@ bool OutputFile::BeginExport(const char* destination, uint16_t category) {
   category_ = category;
   Env* env = store_->env();
   FileError error = FileError::kNone;
-  if (!env->ResolveLink(destination, target_, &error)) {
-    return Fail(error == FileError::kNotADirectory ? detail::kNoDirectory : detail::kOpenFailed);
-  }
+  if (strnlen(destination, kMaxPath) >= kMaxPath) return Fail(detail::kOpenFailed);
   FileInfo info;
-  if (!env->Inspect(target_, &info, &error)) {
+  if (!env->Inspect(destination, &info, &error)) {
     return Fail(error == FileError::kNotFound || error == FileError::kNotADirectory
                     ? detail::kNoDirectory
                     : detail::kOpenFailed);
@@ -95,6 +93,15 @@ bool OutputFile::BeginExport(const char* destination, uint16_t category) {
       return Fail(detail::kNotWritableKind);
   }
   if (!created_ && !info.writable) return Fail(detail::kReadOnly);
+  if (in_place && info.kind != FileKind::kRegular) {
+    // Written through the name given: links such as /dev/stdout lead to what has no path.
+    strcpy(target_, destination);
+  } else if (!env->ResolveLink(destination, target_, &error)) {
+    // A replaced file is replaced where its links lead, beside it, and the links stay; a link to
+    // an open file of a process leads to no place where a file could take its place.
+    if (error == FileError::kUnsupported) return Fail(detail::kNotWritableKind);
+    return Fail(error == FileError::kNotADirectory ? detail::kNoDirectory : detail::kOpenFailed);
+  }
   return Create(in_place);
 }
 

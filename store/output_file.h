@@ -29,8 +29,9 @@ class OutputFile final {
   // Looks at an export's destination, symbolic links followed, and opens the file its new bytes
   // go to. A missing file or a regular file of one link is replaced; a regular file of more
   // links, a FIFO, a character device or a socket is written into. False, with (category,
-  // detail) recorded and nothing made, for: a directory, a block device or another kind
-  // (kNotWritableKind); the open phone book or its working copy, through any path (kIsOpenBook);
+  // detail) recorded and nothing made, for: a directory, a block device or another kind, or a
+  // regular file reached through a link to a process's open file (kNotWritableKind); the open
+  // phone book or its working copy, through any path (kIsOpenBook);
   // a file the user may not write (kReadOnly); a directory for the new file that is missing
   // (kNoDirectory) or not writable (kDirectoryNotWritable); kOpenFailed when the destination
   // cannot be looked at.

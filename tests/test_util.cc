@@ -247,9 +247,17 @@ TL_Kojin FullKojin() {
 std::vector<std::string> BookAndWorkingCopy(const ScratchDir& dir, const std::string& book,
                                             TL_FaxUtl* s) {
   std::vector<std::string> names = {book};
-  std::string work = FromHandle(s)->store.work_path;
-  if (!work.empty() && work.rfind(dir.path(), 0) == 0) {
-    names.push_back(std::filesystem::path(work).filename().string());
+  if (FromHandle(s)->working_copy.modified() == 1) {
+    // Named or not, a working copy that shows in the directory is held by the session's handle
+    // (a file deleted on close shows until it is closed).
+    Env* env = Env::Default();
+    for (const std::string& name : dir.List()) {
+      bool held = false;
+      if (name != book && name.rfind("tel", 0) == 0 &&
+          env->IsHeld(dir.File(name).c_str(), &held, nullptr) && held) {
+        names.push_back(name);
+      }
+    }
   }
   std::sort(names.begin(), names.end());
   return names;

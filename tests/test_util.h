@@ -107,8 +107,8 @@ inline std::ostream& operator<<(std::ostream& os, const Pair& p) {
 }
 Pair ErrorOf(TL_FaxUtl* s);
 
-// The names a session on dir/book may leave in dir, sorted: the book and, where it has a name,
-// the session's working copy.
+// The names a session on dir/book may show in dir, sorted: the book and, while the session is
+// changed, its working copy where that shows in the directory.
 std::vector<std::string> BookAndWorkingCopy(const ScratchDir& dir, const std::string& book,
                                             TL_FaxUtl* s);
 

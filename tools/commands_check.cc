@@ -1,5 +1,6 @@
-// `telbook check` and `telbook repair`: what is wrong in a phone book file, and a save through
-// the library's compaction, which rewrites every record it can read in the current layout.
+// `telbook check`, `clean` and `repair`: what is wrong in a phone book file and what killed
+// programs left beside it, their removal, and a save through the library's compaction, which
+// rewrites every record it can read in the current layout.
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -11,13 +12,15 @@
 #include "tools/book.h"
 #include "tools/check.h"
 #include "tools/commands.h"
+#include "tools/leftovers.h"
 #include "tools/tool_error.h"
 
 namespace telbook {
 namespace tool {
 namespace {
 
-void Print(const std::string& path, const CheckReport& report, bool json) {
+void Print(const std::string& path, const CheckReport& report, bool json,
+           const std::vector<Leftover>& leftovers = {}) {
   if (json) {
     nlohmann::json j;
     j["file"] = path;
@@ -31,9 +34,11 @@ void Print(const std::string& path, const CheckReport& report, bool json) {
       findings.push_back({{"where", f.where}, {"problem", f.problem}});
     }
     j["findings"] = findings;
+    j["leftovers"] = LeftoversJson(leftovers);
     std::cout << j.dump(2) << "\n";
     return;
   }
+  PrintLeftovers(path, leftovers);
   for (const Finding& f : report.findings) {
     std::printf("%s: %s: %s\n", path.c_str(), f.where.c_str(), f.problem.c_str());
   }
@@ -64,31 +69,52 @@ void AddCheckCommand(CLI::App* app, Action* action) {
         throw ToolError(kExitBook, o->path, "cannot open: no such file");
       }
       CheckReport report = CheckFile(o->path);
-      Print(o->path, report, o->json);
+      Print(o->path, report, o->json, FindLeftovers(o->path));
       return report.findings.empty() ? kExitOk : kExitFindings;
+    };
+  });
+}
+
+void AddCleanCommand(CLI::App* app, Action* action) {
+  auto path = std::make_shared<std::string>();
+  CLI::App* cmd = app->add_subcommand(
+      "clean",
+      "Remove the temporary files (tel*.tmp) that killed programs left beside a phone book and "
+      "in the temporary directory.");
+  cmd->add_option("BOOK", *path, "the phone book file")->required();
+  cmd->footer(
+      "Only files no running program holds are removed. A whole phone book left beside a "
+      "damaged one is kept: it may be the only whole copy of a save that did not finish.");
+  cmd->callback([action, path] {
+    *action = [path] {
+      int removed = CleanLeftovers(*path);
+      if (removed == 0) std::printf("%s: no leftover temporary files removed\n", path->c_str());
+      return kExitOk;
     };
   });
 }
 
 void AddRepairCommand(CLI::App* app, Action* action) {
   auto path = std::make_shared<std::string>();
+  auto wait = std::make_shared<double>(kDefaultWaitSeconds);
   CLI::App* cmd = app->add_subcommand(
       "repair",
       "Save a readable phone book through the compaction: dead space dropped, records "
       "rewritten in the current layout, counts and tabs recomputed.");
   cmd->add_option("BOOK", *path, "the phone book file")->required();
+  AddWaitOption(cmd, wait.get());
   cmd->footer(
       "Refuses a file whose header or index cannot be read. On any failure the file is "
       "left as it was.");
-  cmd->callback([action, path] {
-    *action = [path] {
+  cmd->callback([action, path, wait] {
+    *action = [path, wait] {
       if (FileSize(*path) < 0) throw ToolError(kExitBook, *path, "cannot open: no such file");
       CheckReport before = CheckFile(*path);
       if (!before.readable) {
         Print(*path, before, false);
         throw ToolError(kExitBook, *path, "cannot be repaired: its header or index is unreadable");
       }
-      Book book(*path, Book::Mode::kOpen);
+      Book book(*path, Book::Mode::kChange, *wait);
       // Writing the favourite names back as they are marks the book changed, so that the close
       // saves it through the compaction.
       char names[80] = {};

@@ -12,9 +12,8 @@
 
 #include "tools/book.h"
 #include "tools/commands.h"
-#include "tools/error_words.h"
+#include "tools/destination.h"
 #include "tools/records.h"
-#include "tools/system.h"
 #include "tools/text.h"
 #include "tools/tool_error.h"
 
@@ -130,7 +129,10 @@ void AddExportCommand(CLI::App* app, Action* action) {
   CLI::App* cmd = app->add_subcommand(
       "export", "Export records as the comma-separated text file, a phone book subset, or vCard.");
   cmd->add_option("BOOK", o->path, "the phone book file")->required();
-  cmd->add_option("DEST", o->dest, "the file to write (an existing one is replaced)")->required();
+  cmd->add_option("DEST", o->dest,
+                  "the file to write: an existing one is replaced, one of several hard links, a "
+                  "FIFO or a device written into")
+      ->required();
   auto* subset =
       cmd->add_flag("--subset", o->subset, "write a phone book holding only the records");
   cmd->add_flag("--vcard", o->vcard, "write UTF-8 vCard 3.0, one card per personal entry")
@@ -138,8 +140,9 @@ void AddExportCommand(CLI::App* app, Action* action) {
   cmd->add_option("--entries", o->entries, "entry numbers to export, e.g. 1,5,9");
   cmd->add_option("--groups", o->groups, "group numbers to export (their members come along)");
   cmd->footer(
-      "Without --entries and --groups every record is exported. DEST is replaced only "
-      "when the whole export succeeded.");
+      "Without --entries and --groups every record is exported. DEST is reached only once "
+      "the whole export is written; links to it stay links, its permissions are kept, and the "
+      "phone book itself, a directory or a read-only file are refused.");
   cmd->callback([action, o] {
     *action = [o] {
       std::vector<unsigned short> entries = ParseList(o->entries, "--entries", false);
@@ -153,7 +156,7 @@ void AddExportCommand(CLI::App* app, Action* action) {
       if (o->vcard) {
         std::string cards;
         for (unsigned short n : entries) cards += Vcard(ReadEntry(book, n));
-        WriteFileAtomically(o->dest, cards);
+        WriteDestination(book, o->dest, cards);
         std::printf("wrote %zu vCards to %s\n", entries.size(), o->dest.c_str());
         return kExitOk;
       }
@@ -161,14 +164,7 @@ void AddExportCommand(CLI::App* app, Action* action) {
       short status = TL_writeSrchData(
           book.session(), entries.data(), static_cast<int>(entries.size()), groups.data(),
           static_cast<int>(groups.size()), o->subset ? 1 : 0, o->dest.c_str(), &empty_group);
-      if (status != 0) {
-        unsigned short category = 0;
-        unsigned short detail = 0;
-        TL_getErrorInfo(book.session(), &category, &detail);
-        throw ToolError(kExitFile, o->dest,
-                        "cannot export from " + o->path + ": " + PairWords(category, detail) +
-                            "; the destination is as it was");
-      }
+      if (status != 0) DestinationFailed(book, o->dest);
       std::printf("exported %zu entries and %zu groups (with their members) from %s to %s (%s)\n",
                   entries.size(), groups.size(), o->path.c_str(), o->dest.c_str(),
                   o->subset ? "phone book subset" : "text");

@@ -50,6 +50,7 @@ void AddFavouritesCommand(CLI::App* app, Action* action) {
     std::string path;
     int category = 0;
     std::string name;
+    double wait = kDefaultWaitSeconds;
   };
   auto o = std::make_shared<Options>();
   CLI::App* cmd = app->add_subcommand("favourites", "Show or rename the favourite categories.");
@@ -60,16 +61,17 @@ void AddFavouritesCommand(CLI::App* app, Action* action) {
                   "the new name (at most 16 bytes in code page 932, no spaces; "
                   "empty to clear)")
       ->needs(set);
+  AddWaitOption(cmd, &o->wait);
   cmd->footer("The new name is saved at once; nothing changes on any error.");
   cmd->callback([action, o] {
     *action = [o] {
-      Book book(o->path, Book::Mode::kOpen);
       if (o->category != 0) {
-        WriteFavouriteName(book, o->category, o->name);
-        book.Save();
+        ChangeBook(o->path, o->wait, /*repeatable=*/true,
+                   [&](Book& book) { WriteFavouriteName(book, o->category, o->name); });
         std::printf("favourite %d is now \"%s\"\n", o->category, o->name.c_str());
         return kExitOk;
       }
+      Book book(o->path, Book::Mode::kOpen);
       std::vector<std::string> names = ReadFavouriteNames(book);
       for (int k = 0; k < kFavouriteCount; ++k) {
         std::printf("%d  tab 0x%X0  %s\n", k + 1, k + 1,

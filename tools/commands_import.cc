@@ -124,6 +124,7 @@ void AddImportCommand(CLI::App* app, Action* action) {
     ImportOptions import;
     bool dry_run = false;
     bool json = false;
+    double wait = kDefaultWaitSeconds;
   };
   auto o = std::make_shared<Options>();
   CLI::App* cmd = app->add_subcommand(
@@ -151,6 +152,7 @@ void AddImportCommand(CLI::App* app, Action* action) {
                 "add cards that duplicate an entry (same fax digits, or same name and reading)");
   cmd->add_flag("--dry-run", o->dry_run, "print what would be added and write nothing");
   cmd->add_flag("--json", o->json, "print the plan (and the numbers the records got) as JSON");
+  AddWaitOption(cmd, &o->wait);
   cmd->footer(
       "The whole file is read and checked before the phone book is touched. Cards that cannot\n"
       "be held are skipped and listed; a fault of the file itself, or a phone book too full for\n"
@@ -184,7 +186,9 @@ void AddImportCommand(CLI::App* app, Action* action) {
         throw ToolError(problem.usage ? kExitUsage : kExitText, o->source,
                         where + problem.reason + "; nothing was imported");
       }
-      Book book(o->path, Book::Mode::kOpen);
+      // The plan is printed before it is applied, so it is made once: a change of the book by
+      // another program meanwhile fails the import rather than repeat it.
+      Book book(o->path, o->dry_run ? Book::Mode::kOpen : Book::Mode::kChange, o->wait);
       BookState state = ReadBookState(book);
       Folder folder;
       ReadingDeriver deriver;

@@ -173,11 +173,13 @@ void AddAddCommand(CLI::App* app, Action* action) {
   struct Options {
     std::string path;
     EntryOptions entry;
+    double wait = kDefaultWaitSeconds;
   };
   auto o = std::make_shared<Options>();
   CLI::App* cmd = app->add_subcommand("add", "Add a personal entry; prints its record number.");
   cmd->add_option("BOOK", o->path, "the phone book file")->required();
   AddEntryOptions(cmd, &o->entry);
+  AddWaitOption(cmd, &o->wait);
   cmd->footer("The entry is saved at once; on any error the phone book is left as it was.");
   cmd->callback([action, o] {
     *action = [o] {
@@ -186,9 +188,9 @@ void AddAddCommand(CLI::App* app, Action* action) {
       }
       TL_Kojin entry{};
       ApplyEntryOptions(o->entry, &entry);  // text errors before the book is touched
-      Book book(o->path, Book::Mode::kOpen);
-      int number = WriteEntry(book, entry, 0);
-      book.Save();
+      int number = 0;
+      ChangeBook(o->path, o->wait, /*repeatable=*/true,
+                 [&](Book& book) { number = WriteEntry(book, entry, 0); });
       std::printf("%d\n", number);
       return kExitOk;
     };
@@ -200,24 +202,26 @@ void AddEditCommand(CLI::App* app, Action* action) {
     std::string path;
     std::string number;
     EntryOptions entry;
+    double wait = kDefaultWaitSeconds;
   };
   auto o = std::make_shared<Options>();
   CLI::App* cmd = app->add_subcommand("edit", "Change fields of a personal entry.");
   cmd->add_option("BOOK", o->path, "the phone book file")->required();
   cmd->add_option("NUMBER", o->number, "record number of the entry, 1 to 9999")->required();
   AddEntryOptions(cmd, &o->entry);
+  AddWaitOption(cmd, &o->wait);
   cmd->footer(
       "Fields not named keep their values; an empty value clears a field.\n"
       "The change is saved at once; on any error the phone book is left as it was.");
   cmd->callback([action, o] {
     *action = [o] {
       long number = ParseNumber(o->number, "NUMBER");
-      Book book(o->path, Book::Mode::kOpen);
-      TL_Kojin entry = ReadEntry(book, number);
-      ApplyEntryOptions(o->entry, &entry);
-      entry.AltDestFlag = 0;
-      WriteEntry(book, entry, static_cast<int>(number));
-      book.Save();
+      ChangeBook(o->path, o->wait, /*repeatable=*/true, [&](Book& book) {
+        TL_Kojin entry = ReadEntry(book, number);
+        ApplyEntryOptions(o->entry, &entry);
+        entry.AltDestFlag = 0;
+        WriteEntry(book, entry, static_cast<int>(number));
+      });
       std::printf("%ld\n", number);
       return kExitOk;
     };
@@ -232,6 +236,7 @@ void AddGroupCommand(CLI::App* app, Action* action) {
     std::string members;
     std::string number;
     int favourite = 0;
+    double wait = kDefaultWaitSeconds;
   };
   auto o = std::make_shared<Options>();
   CLI::App* cmd = app->add_subcommand("group", "Add a group, or replace one with --number.");
@@ -242,6 +247,7 @@ void AddGroupCommand(CLI::App* app, Action* action) {
   cmd->add_option("--number", o->number, "replace the group of this number (16385 to 21384)");
   cmd->add_option("--favourite", o->favourite, "favourite category 1 to 5, 0 for none")
       ->check(CLI::Range(0, 5));
+  AddWaitOption(cmd, &o->wait);
   cmd->footer(
       "Every member must name an entry of the phone book. The group is saved at once;\n"
       "on any error the phone book is left as it was. Prints the group's number.");
@@ -259,10 +265,11 @@ void AddGroupCommand(CLI::App* app, Action* action) {
         }
         number = static_cast<int>(n);
       }
-      Book book(o->path, Book::Mode::kOpen);
-      std::vector<unsigned short> members = ParseMembers(book, o->members);
-      int used = WriteGroup(book, group, members, number);
-      book.Save();
+      int used = 0;
+      ChangeBook(o->path, o->wait, /*repeatable=*/true, [&](Book& book) {
+        std::vector<unsigned short> members = ParseMembers(book, o->members);
+        used = WriteGroup(book, group, members, number);
+      });
       std::printf("%d\n", used);
       return kExitOk;
     };

@@ -19,10 +19,11 @@ constexpr char kFooter[] =
     "Texts are UTF-8 on the command line and code page 932 in the phone book.\n"
     "Exit status: 0 success; 1 check or repair found faults, or search found nothing;\n"
     "2 bad usage or argument (a record number out of range among them); 3 the phone book\n"
-    "could not be created, opened, read, written or saved; 4 text that code page 932 cannot\n"
-    "hold or that does not fit its field, or a file to import that cannot be read; 5 the\n"
-    "phone book is in use by another program; 6 another file (export destination, import\n"
-    "source) could not be used.";
+    "could not be created, opened, read, written or saved (a read-only one among them); 4 text\n"
+    "that code page 932 cannot hold or that does not fit its field, or a file to import that\n"
+    "cannot be read; 5 the phone book is in use by another program, or another program was\n"
+    "changing it for longer than --wait; 6 another file (export destination, import source)\n"
+    "could not be used.";
 
 }  // namespace
 
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
   AddExportCommand(&app, &action);
   AddImportCommand(&app, &action);
   AddCheckCommand(&app, &action);
+  AddCleanCommand(&app, &action);
   AddRepairCommand(&app, &action);
   AddFavouritesCommand(&app, &action);
   PrepareStandardStreams();
