@@ -13,6 +13,19 @@ namespace telbook {
 namespace {
 
 constexpr char kTempPrefix[] = "tel";
+constexpr char kTempSuffix[] = ".tmp";
+
+// The library's own names: the prefix, eight hex digits and the suffix.
+bool IsLibraryTempName(const char* name) {
+  constexpr size_t kDigits = 8;
+  const size_t prefix = sizeof(kTempPrefix) - 1;
+  if (strlen(name) != prefix + kDigits + sizeof(kTempSuffix) - 1) return false;
+  for (size_t i = prefix; i < prefix + kDigits; ++i) {
+    char c = name[i];
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
+  }
+  return true;
+}
 
 bool IsOpenBook(FileStore* store, const FileIdentity& identity) {
   if (!store->is_open()) return false;
@@ -126,6 +139,7 @@ bool OutputFile::Create(bool in_place) {
                               name_, &error);
   if (file_ == nullptr) return Fail(DirectoryDetail(error));
   in_place_ = in_place;
+  unnamed_ = !in_place && name_[0] == '\0';
   return true;
 }
 
@@ -180,7 +194,36 @@ bool OutputFile::Commit(FileHandle into) {
   name_[0] = '\0';
   env->Close(file_);
   file_ = nullptr;
+  if (unnamed_) RemoveLeftoversBeside();
   return true;
+}
+
+void OutputFile::RemoveLeftoversBeside() {
+  // Where files are made without a name, the only named files the library makes beside a
+  // destination are whole new files on their way into place, between their link and their
+  // rename: one that no live handle holds was left there by a killed process, and never took
+  // its destination's place. Nothing of this is needed for the commit to stand.
+  struct Sweep {
+    Env* env;
+    char dir[kMaxPath];
+  } sweep;
+  sweep.env = store_->env();
+  if (!DirectoryOfPath(target_, sweep.dir)) return;
+  sweep.env->ListDirectory(
+      sweep.dir, kTempPrefix, kTempSuffix,
+      [](const char* name, void* context) {
+        Sweep* sweep = static_cast<Sweep*>(context);
+        char path[kMaxPath];
+        if (!IsLibraryTempName(name) || strlen(sweep->dir) + strlen(name) >= kMaxPath) {
+          return true;
+        }
+        strcpy(path, sweep->dir);
+        strcat(path, name);
+        bool removed = false;
+        sweep->env->RemoveIfUnheld(path, &removed, nullptr);
+        return true;
+      },
+      &sweep, nullptr);
 }
 
 void OutputFile::Abandon() {
@@ -195,6 +238,7 @@ void OutputFile::Abandon() {
     name_[0] = '\0';
   }
   in_place_ = false;
+  unnamed_ = false;
 }
 
 }  // namespace telbook

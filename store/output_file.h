@@ -52,7 +52,10 @@ class OutputFile final {
   // the destination with write access to use for writing into it, or null to open it here. On
   // failure, with (category, detail) recorded: before the destination is touched it is as it
   // was; a write into it that failed part-way (kWriteFailed) may have left it torn. Either way
-  // the temporary file is gone afterwards.
+  // the temporary file is gone afterwards. Where the new file had no name (Linux O_TMPFILE), a
+  // replace also removes the library's named temporary files beside the destination that no
+  // live handle holds: there they can only be whole new files of killed processes, caught
+  // between their link and their rename.
   bool Commit(FileHandle into);
   // Closes and removes the temporary file, if any; the destination is not touched.
   void Abandon();
@@ -61,10 +64,12 @@ class OutputFile final {
   bool Fail(uint16_t detail);
   bool Create(bool in_place);
   bool WriteInto(FileHandle into);
+  void RemoveLeftoversBeside();
 
   FileStore* store_;
   uint16_t category_ = 0;
   bool in_place_ = false;
+  bool unnamed_ = false;
   bool created_ = false;
   FileHandle file_ = nullptr;
   char target_[kMaxPath] = {};
