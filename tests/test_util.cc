@@ -172,6 +172,18 @@ void SetGroupSlot(Bytes* book, int n, uint8_t kind, uint8_t tab, uint16_t length
   SetSlot(book, format::GroupSlotOffset(static_cast<uint32_t>(n)), kind, tab, length, offset);
 }
 
+bool HasUnnamedFiles(const std::string& dir) {
+  char name[kMaxPath];
+  Env* env = Env::Default();
+  FileHandle file =
+      env->CreateTempFile((dir + "/").c_str(), "tel", TempKind::kLinkable, name, nullptr);
+  if (file == nullptr) return false;
+  env->Close(file);
+  if (name[0] == '\0') return true;
+  env->DeleteFile(name);
+  return false;
+}
+
 bool MakeHardLink(const std::string& existing, const std::string& link) {
 #if defined(_WIN32)
   return CreateHardLinkA(link.c_str(), existing.c_str(), nullptr) != FALSE;

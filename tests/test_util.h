@@ -41,6 +41,9 @@ Bytes ReadFileOrDie(const std::string& path);
 void WriteFile(const std::string& path, const Bytes& data);
 bool FileExists(const std::string& path);
 
+// Whether the file system of dir makes temporary files without a name (Linux O_TMPFILE).
+bool HasUnnamedFiles(const std::string& dir);
+
 // A second name for a file; the read-only permission or attribute, and back.
 bool MakeHardLink(const std::string& existing, const std::string& link);
 bool MakeReadOnly(const std::string& path);
