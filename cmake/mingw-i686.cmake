@@ -1,18 +1,8 @@
-# Cross build of the Windows DLL and its tests for i686 with mingw-w64 (posix thread model, which
-# GoogleTest needs); CTest runs the .exe files through Wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build of the Windows DLL and its tests for i686 with mingw-w64; CTest runs the .exe files
+# through Wine.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(TELBOOK_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${TELBOOK_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TELBOOK_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${TELBOOK_MINGW_PREFIX}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${TELBOOK_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)
 
 find_program(TELBOOK_WINE NAMES wine REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${TELBOOK_WINE})

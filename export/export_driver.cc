@@ -44,8 +44,9 @@ short ExportDriver::ExpandGroups(uint16_t* personal_count, uint16_t group_count)
       store_->RecordError(category::kWriteGroup, detail::kBadRecordNumber);
       return kFailed;
     }
-    // A group given twice adds nothing the second time.
-    if (group_done_[g]) continue;
+    // A free slot (a deleted group) is absent, as the writers take it; a group given twice adds
+    // nothing the second time.
+    if (Slot::kind(slot) == format::kKindFree || group_done_[g]) continue;
     group_done_[g] = true;
 
     uint16_t size = Slot::length(slot);
@@ -74,10 +75,8 @@ short ExportDriver::ExpandGroups(uint16_t* personal_count, uint16_t group_count)
   return kOk;
 }
 
-short ExportDriver::WriteSrchData(const uint16_t* personal, uint32_t personal_count_value,
-                                  const uint16_t* groups, uint32_t group_count_value,
-                                  uint32_t format_value, const char* destination,
-                                  int16_t* empty_group) {
+short ExportDriver::CheckRequest(const uint16_t* personal, uint32_t personal_count_value,
+                                 const uint16_t* groups, uint32_t group_count_value) {
   if (!store_->is_open()) {
     store_->RecordError(category::kClose, detail::kOpenFailed);
     return kFailed;
@@ -92,23 +91,48 @@ short ExportDriver::WriteSrchData(const uint16_t* personal, uint32_t personal_co
     store_->RecordError(category::kClose, detail::kNoCountPlace);
     return kFailed;
   }
+  return kOk;
+}
+
+short ExportDriver::Gather(const uint16_t* personal, uint16_t* personal_count,
+                           const uint16_t* groups, uint16_t group_count) {
+  memset(personal_, 0, sizeof(personal_));
+  memset(groups_, 0, sizeof(groups_));
+  if (*personal_count != 0) memcpy(personal_, personal, sizeof(uint16_t) * *personal_count);
+  if (group_count != 0) memcpy(groups_, groups, sizeof(uint16_t) * group_count);
+  return group_count != 0 ? ExpandGroups(personal_count, group_count) : kOk;
+}
+
+short ExportDriver::WriteTextTo(const uint16_t* personal, uint32_t personal_count_value,
+                                const uint16_t* groups, uint32_t group_count_value,
+                                TextSink* sink) {
+  short status = CheckRequest(personal, personal_count_value, groups, group_count_value);
+  if (status != kOk) return status;
+  if (text_writer_ == nullptr || sink == nullptr) return kFailed;
+  uint16_t personal_count = static_cast<uint16_t>(personal_count_value);
+  uint16_t group_count = static_cast<uint16_t>(group_count_value);
+  status = Gather(personal, &personal_count, groups, group_count);
+  if (status != kOk) return status;
+  return text_writer_->ExportTo(personal_, personal_count, groups_, group_count, sink);
+}
+
+short ExportDriver::WriteSrchData(const uint16_t* personal, uint32_t personal_count_value,
+                                  const uint16_t* groups, uint32_t group_count_value,
+                                  uint32_t format_value, const char* destination,
+                                  int16_t* empty_group) {
+  short status = CheckRequest(personal, personal_count_value, groups, group_count_value);
+  if (status != kOk) return status;
   if (destination == nullptr) {
     store_->RecordError(category::kFileOpen, detail::kCreateFailed);
     return kFailed;
   }
-
-  memset(personal_, 0, sizeof(personal_));
-  memset(groups_, 0, sizeof(groups_));
-  if (personal_count != 0) memcpy(personal_, personal, sizeof(uint16_t) * personal_count);
-  if (group_count != 0) memcpy(groups_, groups, sizeof(uint16_t) * group_count);
-  if (group_count != 0) {
-    short status = ExpandGroups(&personal_count, group_count);
-    if (status != kOk) return status;
-  }
+  uint16_t personal_count = static_cast<uint16_t>(personal_count_value);
+  uint16_t group_count = static_cast<uint16_t>(group_count_value);
+  status = Gather(personal, &personal_count, groups, group_count);
+  if (status != kOk) return status;
 
   OutputFile out(store_);
   if (!out.BeginExport(destination, category::kClose)) return kFailed;
-  short status;
   if (static_cast<uint16_t>(format_value) == kExportFormatSubset) {
     status =
         subset_.Export(personal_, personal_count, groups_, group_count, out.file(), empty_group);

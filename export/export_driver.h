@@ -14,6 +14,7 @@ namespace telbook {
 class FileStore;
 class RecordConverter;
 class TextExportWriter;
+class TextSink;
 
 // The format value (its low 16 bits) that asks for the phone book subset; any other asks for
 // the text export.
@@ -48,12 +49,26 @@ class ExportDriver final {
   short WriteSrchData(const uint16_t* personal, uint32_t personal_count, const uint16_t* groups,
                       uint32_t group_count, uint32_t format_value, const char* destination,
                       int16_t* empty_group);
+  // The text export of the same choice handed to a sink line by line, for a caller that writes a
+  // stream of its own (standard output): no file is made. The checks and statuses are those of
+  // WriteSrchData without the destination's; -1 for a null sink. After a failure the sink may
+  // hold the lines before it.
+  short WriteTextTo(const uint16_t* personal, uint32_t personal_count, const uint16_t* groups,
+                    uint32_t group_count, TextSink* sink);
 
  private:
+  // The checks of a request: -1 with (kClose, kOpenFailed), (kClose, kBadRecordNumber) or (kClose,
+  // kNoCountPlace), as WriteSrchData says.
+  short CheckRequest(const uint16_t* personal, uint32_t personal_count, const uint16_t* groups,
+                     uint32_t group_count);
+  // Copies the caller's lists and runs the group expansion on the copies.
+  short Gather(const uint16_t* personal, uint16_t* personal_count, const uint16_t* groups,
+               uint16_t group_count);
   // Adds the members of every group of the group list to the personal list, each once, and
-  // updates *personal_count. 0; or -1 with (kWriteGroup, kBadRecordNumber) for a value that is no
-  // record number, (kOpenGroup, kNoMemory) when no buffer for a record can be had, or the file
-  // layer's status and pair when a record cannot be read, *personal_count then unchanged.
+  // updates *personal_count; a number whose slot is free adds nothing. 0; or -1 with (kWriteGroup,
+  // kBadRecordNumber) for a value that is no record number, (kOpenGroup, kNoMemory) when no buffer
+  // for a record can be had, or the file layer's status and pair when a record cannot be read,
+  // *personal_count then unchanged.
   short ExpandGroups(uint16_t* personal_count, uint16_t group_count);
   // Adds n to the personal list unless it is there; the list is compacted first when full.
   void AddMember(uint16_t n, uint16_t* length);

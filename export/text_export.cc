@@ -181,21 +181,34 @@ short TextExportWriter::ReadRecord(const uint8_t* slot, MemoryBlock* block) {
   return kOk;
 }
 
-short TextExportWriter::WriteLine(FileHandle out, const Line& line) {
+// A file of the export's own, written through the file layer.
+class TextExportWriter::FileSink final : public TextSink {
+ public:
+  FileSink(FileAccessor* accessor, FileHandle file) : accessor_(accessor), file_(file) {}
+  bool Write(const uint8_t* bytes, uint32_t length) override {
+    uint32_t count = 0;
+    return accessor_->Write(file_, bytes, length, &count) == kOk;
+  }
+
+ private:
+  FileAccessor* accessor_;
+  FileHandle file_;
+};
+
+short TextExportWriter::WriteLine(TextSink* out, const Line& line) {
   if (!line.ok()) {
     store_->RecordError(category::kClose, detail::kNoMemory);
     return kFailed;
   }
-  uint32_t count = 0;
-  if (accessor_.Write(out, line.data(), static_cast<uint32_t>(line.size()), &count) != kOk) {
+  if (!out->Write(line.data(), static_cast<uint32_t>(line.size()))) {
     store_->RecordError(category::kClose, detail::kRecordFailed);
     return kFailed;
   }
   return kOk;
 }
 
-short TextExportWriter::WritePersonalLines(FileHandle out, const uint8_t* slots,
-                                           MemoryBlock* record, Line* line) {
+short TextExportWriter::WritePersonalLines(TextSink* out, const uint8_t* slots, MemoryBlock* record,
+                                           Line* line) {
   uint16_t counter = 0;
   for (uint32_t n = 1; n <= format::kSlotsPerTable; ++n) {
     sequence_[n] = counter;
@@ -243,7 +256,7 @@ short TextExportWriter::WritePersonalLines(FileHandle out, const uint8_t* slots,
   return kOk;
 }
 
-short TextExportWriter::WriteGroupLines(FileHandle out, Line* line) {
+short TextExportWriter::WriteGroupLines(TextSink* out, Line* line) {
   MemoryBlock record;
   if (!record.Obtain(store_->env(), format::kMaxGroupRecordSize)) {
     store_->RecordError(category::kClose, detail::kNoMemory);
@@ -298,6 +311,19 @@ short TextExportWriter::WriteGroupLines(FileHandle out, Line* line) {
 
 short TextExportWriter::Export(const uint16_t* personal, uint16_t personal_count,
                                const uint16_t* groups, uint16_t group_count, FileHandle out) {
+  if (out == nullptr) return kFailed;
+  FileSink file_sink(&accessor_, out);
+  return Run(personal, personal_count, groups, group_count, &file_sink);
+}
+
+short TextExportWriter::ExportTo(const uint16_t* personal, uint16_t personal_count,
+                                 const uint16_t* groups, uint16_t group_count, TextSink* sink) {
+  if (sink == nullptr) return kFailed;
+  return Run(personal, personal_count, groups, group_count, sink);
+}
+
+short TextExportWriter::Run(const uint16_t* personal, uint16_t personal_count,
+                            const uint16_t* groups, uint16_t group_count, TextSink* out) {
   Env* env = store_->env();
   Line line(env);
   if (!line.Obtain()) return kFailed;

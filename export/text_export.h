@@ -15,6 +15,17 @@ namespace telbook {
 
 class FileStore;
 
+// Where the lines of a text export go when they go to no file of the library's own: a stream of
+// the caller's, such as standard output.
+class TextSink {
+ public:
+  // Takes a whole line; false when it could not be written.
+  virtual bool Write(const uint8_t* bytes, uint32_t length) = 0;
+
+ protected:
+  ~TextSink() = default;
+};
+
 // The text export's status when its record buffer cannot be had (a block that cannot be locked,
 // -6 to the host, does not occur: blocks here are fixed from the start).
 constexpr short kTextExportNoRecordBuffer = -5;
@@ -33,17 +44,25 @@ class TextExportWriter final {
   // kind, or a line cannot be written whole. After a failure out holds any part of the file.
   short Export(const uint16_t* personal, uint16_t personal_count, const uint16_t* groups,
                uint16_t group_count, FileHandle out);
+  // The same lines handed to a sink, line by line, instead of a file; a line the sink refuses
+  // fails the export with (kClose, kRecordFailed), the lines before it handed out.
+  short ExportTo(const uint16_t* personal, uint16_t personal_count, const uint16_t* groups,
+                 uint16_t group_count, TextSink* sink);
 
  private:
   class Line;
+  class FileSink;
 
+  // The export into out, which is not null.
+  short Run(const uint16_t* personal, uint16_t personal_count, const uint16_t* groups,
+            uint16_t group_count, TextSink* out);
   // slots: the personal index; record: a buffer of at least the longest personal record.
-  short WritePersonalLines(FileHandle out, const uint8_t* slots, MemoryBlock* record, Line* line);
-  short WriteGroupLines(FileHandle out, Line* line);
+  short WritePersonalLines(TextSink* out, const uint8_t* slots, MemoryBlock* record, Line* line);
+  short WriteGroupLines(TextSink* out, Line* line);
   // Reads the record of a slot into *block, grown when the slot is longer. 0, or -1 with
   // (kClose, kNoMemory) when no memory, (kClose, kRecordFailed) when the read fails.
   short ReadRecord(const uint8_t* slot, MemoryBlock* block);
-  short WriteLine(FileHandle out, const Line& line);
+  short WriteLine(TextSink* out, const Line& line);
   void SetChosen(const uint16_t* numbers, uint16_t count, uint16_t base);
 
   FileStore* store_;

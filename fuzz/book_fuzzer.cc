@@ -1,5 +1,5 @@
 // Fuzz target: an arbitrary file opened as a phone book, then every entry read, every tab
-// walked, an enumeration, every group opened and read, both exports, and a save.
+// walked, an enumeration, every group opened and read, both exports, deletes, and a save.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -97,6 +97,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                      static_cast<int>(groups.size()), 0, text.c_str(), &flag);
     TL_writeSrchData(s, personal.data(), static_cast<int>(personal.size()), groups.data(),
                      static_cast<int>(groups.size()), 1, subset.c_str(), &flag);
+
+    // Deletes: an entry is taken out of every group that lists it, whatever the group records
+    // hold; then a group goes.
+    if (!personal.empty()) TL_deleteKojin(s, personal.front());
+    if (!groups.empty()) TL_deleteGroup(s, groups.back());
 
     // A change, then a save through the compaction of whatever the file held.
     memset(&entry, 0, sizeof entry);

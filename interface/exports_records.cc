@@ -36,4 +36,12 @@ TL_EXPORT short TL_CALLEE TL_writeGroup(TL_FaxUtl* session, const TL_Group* grou
   return FromHandle(session)->writer.WriteGroup(group, record_number, member_count, members);
 }
 
+TL_EXPORT short TL_CALLEE TL_deleteKojin(TL_FaxUtl* session, unsigned short record_number) {
+  return FromHandle(session)->deleter.DeleteKojin(record_number);
+}
+
+TL_EXPORT short TL_CALLEE TL_deleteGroup(TL_FaxUtl* session, unsigned short record_number) {
+  return FromHandle(session)->deleter.DeleteGroup(record_number);
+}
+
 }  // extern "C"

@@ -14,6 +14,7 @@ Session::Session(Env* env)
       closer(&store),
       working_copy(&store),
       writer(&store),
+      deleter(&store),
       text_writer(&store),
       group_reader(&store),
       tab_browser(&store),
@@ -25,6 +26,7 @@ Session::Session(Env* env)
   export_driver.Wire(&converter, &text_writer);
   closer.Wire(&working_copy, &writers_lock, &save_conversion);
   writer.Wire(&working_copy);
+  deleter.Wire(&working_copy, &writer);
   enumerator.Wire(&tab_browser);
   group_reader.favourites.Wire(&working_copy);
 }

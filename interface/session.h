@@ -10,6 +10,7 @@
 #include "interface/telbook.h"
 #include "records/group_reader.h"
 #include "records/record_converter.h"
+#include "records/record_deleter.h"
 #include "records/record_writer.h"
 #include "settings/settings_record.h"
 #include "store/closer.h"
@@ -53,6 +54,7 @@ class Session final {
   SaveConversion save_conversion;
   WorkingCopy working_copy;
   RecordWriter writer;
+  RecordDeleter deleter;
   TextExportWriter text_writer;
   GroupReader group_reader;
   TabBrowser tab_browser;

@@ -170,6 +170,13 @@ TL_EXPORT short TL_CALLEE TL_writeGroup(TL_FaxUtl* session, const TL_Group* grou
                                         unsigned short* record_number,
                                         unsigned short member_count,
                                         const unsigned short* members);
+/* Removes personal entry 1 to 9999, and takes its number out of every group that lists it, so
+ * that an entry added later under the same number joins no group. Removes group 16385 to 26383.
+ * The record is gone for reads, tabs, the search walk and exports at once, and its number is
+ * free for the next write; the phone book file changes at a saving close. A failure changes
+ * nothing. See the README for the error pairs. */
+TL_EXPORT short TL_CALLEE TL_deleteKojin(TL_FaxUtl* session, unsigned short record_number);
+TL_EXPORT short TL_CALLEE TL_deleteGroup(TL_FaxUtl* session, unsigned short record_number);
 
 /* ---- Index tabs and search ---- */
 

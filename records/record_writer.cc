@@ -14,8 +14,8 @@
 
 namespace telbook {
 
-short RecordWriter::Append(const uint8_t* record, uint32_t length, uint8_t* slot, uint8_t kind,
-                           uint8_t tab, bool added, uint16_t category) {
+short RecordWriter::AppendRecord(const uint8_t* record, uint32_t length, uint16_t category,
+                                 uint32_t* offset) {
   FileStore* fs = store_;
   // Reads must see every byte written, whatever the write's outcome.
   fs->read_ahead().Forget();
@@ -30,11 +30,19 @@ short RecordWriter::Append(const uint8_t* record, uint32_t length, uint8_t* slot
     if (!appends.ready()) appends.Obtain(AppendBuffer::kBlockSize);
     appends.Start(fs->handle, end);
   }
-  uint32_t offset = 0;
-  if (appends.Append(record, length, &offset) != kOk) {
+  if (appends.Append(record, length, offset) != kOk) {
     fs->RecordError(category, detail::kRecordFailed);
     return kFailed;
   }
+  return kOk;
+}
+
+short RecordWriter::Append(const uint8_t* record, uint32_t length, uint8_t* slot, uint8_t kind,
+                           uint8_t tab, bool added, uint16_t category) {
+  FileStore* fs = store_;
+  uint32_t offset = 0;
+  short status = AppendRecord(record, length, category, &offset);
+  if (status != kOk) return status;
   Slot::Fill(slot, kind, tab, static_cast<uint16_t>(length), offset);
   if (added) {
     if (kind == format::kKindGroup) {

@@ -41,6 +41,12 @@ class RecordWriter final {
   short WriteGroup(const TL_Group* entry, uint16_t* record_number, uint16_t count,
                    const uint16_t* members);
 
+  // Appends an encoded record at the end of the working copy, through the write-behind block, and
+  // writes the offset it lies at to *offset; no slot is touched. The session must be on its
+  // working copy. 0, or -1 with (category, kRecordFailed) after the file layer's pair; bytes of a
+  // failed append are dead space.
+  short AppendRecord(const uint8_t* record, uint32_t length, uint16_t category, uint32_t* offset);
+
  private:
   FileStore* store_;
   IndexLookup lookup_;

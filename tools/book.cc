@@ -17,6 +17,7 @@
 #include "store/errors.h"
 #include "store/format.h"
 #include "store/output_file.h"
+#include "store/record_index.h"
 #include "tools/check.h"
 #include "tools/error_words.h"
 #include "tools/tool_error.h"
@@ -223,6 +224,19 @@ void Book::Save() {
                   "cannot save the phone book: " + Words(pair) + "; the file is unchanged");
 }
 
+bool Book::Exists(long number) const {
+  bool valid = (number >= format::kFirstPersonal && number <= format::kLastPersonal) ||
+               (number >= format::kFirstGroup && number <= format::kLastGroup);
+  if (!valid || !open_) return false;
+  // The in-memory index, read only: asking the interface would read the record itself.
+  FileStore& store = FromHandle(session_)->store;
+  const uint8_t* slot =
+      number > format::kGroupBase
+          ? store.group_index() + format::kSlotSize * (number - format::kFirstGroup)
+          : store.personal_index() + format::kSlotSize * (number - 1);
+  return Slot::kind(slot) != format::kKindFree;
+}
+
 uint16_t Book::personal_count() const {
   unsigned short personal = 0;
   unsigned short groups = 0;
@@ -247,10 +261,10 @@ void AddWaitOption(CLI::App* command, double* seconds) {
 }
 
 void ChangeBook(const std::string& path, double wait_seconds, bool repeatable,
-                const std::function<void(Book&)>& change) {
+                const Change& change) {
   for (int attempt = 1;; ++attempt) {
     Book book(path, Book::Mode::kChange, wait_seconds);
-    change(book);
+    if (!change(book)) return;
     try {
       book.Save();
       return;

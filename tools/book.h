@@ -50,6 +50,10 @@ class Book {
   uint16_t group_count() const;
   int version() const { return TL_getFileVersion(session_); }
 
+  // Whether a record has the number: an entry (1 to 9999) or a group (16385 to 26383) whose slot
+  // is used, as the library's index says now. False for any other number.
+  bool Exists(long number) const;
+
  private:
   std::string OpenFailureReason(short status) const;
 
@@ -76,14 +80,23 @@ constexpr int kChangeAttempts = 5;
 // Adds --wait SECONDS to a command that changes a book.
 void AddWaitOption(CLI::App* command, double* seconds);
 
-// The one way a command changes a book: opens it to change (Mode::kChange, waiting up to
-// wait_seconds), runs change on it and saves. When another program changed the book meanwhile
-// and the change is repeatable (it reads what it needs from the book again and does the same on
-// any state of it), the book is opened again and the change made again on what that program
-// saved, up to kChangeAttempts times in all; change must then print nothing. Throws what Book and
-// change throw; BookChanged (kExitInUse) once the attempts are spent or for a change made once.
+// What a command does to an open phone book: its reads and its changes through the library,
+// returning whether it changed anything (nothing is saved otherwise). A repeatable change may run
+// more than once, each time on a fresh open of the book, when another program saved the book
+// between the open and the save of an earlier run: it looks at the book as it finds it and
+// starts its report afresh (it prints nothing itself), and applying it again must be harmless (a
+// record to delete that is already gone, a member to add that is already there, is no error but
+// a note). It throws ToolError to fail the command, the book unchanged.
+using Change = std::function<bool(Book& book)>;
+
+// The one way a command changes a phone book: opens it to change (Mode::kChange, waiting up to
+// wait_seconds for another writer), runs the change, and saves when the change says so. When
+// another program changed the book meanwhile and the change is repeatable, the book is opened
+// again and the change made again on what that program saved, up to kChangeAttempts times in
+// all. Throws ToolError (the book then as it was) when the book cannot be opened or saved, or the
+// change fails; BookChanged (kExitInUse) once the attempts are spent or for a change made once.
 void ChangeBook(const std::string& path, double wait_seconds, bool repeatable,
-                const std::function<void(Book&)>& change);
+                const Change& change);
 
 // Size of a file in bytes, -1 when it cannot be had.
 int64_t FileSize(const std::string& path);

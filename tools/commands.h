@@ -30,6 +30,10 @@ void AddCheckCommand(CLI::App* app, Action* action);
 void AddCleanCommand(CLI::App* app, Action* action);
 void AddRepairCommand(CLI::App* app, Action* action);
 void AddImportCommand(CLI::App* app, Action* action);
+void AddDeleteCommand(CLI::App* app, Action* action);
+void AddMoveCommand(CLI::App* app, Action* action);
+void AddDuplicatesCommand(CLI::App* app, Action* action);
+void AddServeCommand(CLI::App* app, Action* action);
 
 }  // namespace tool
 }  // namespace telbook

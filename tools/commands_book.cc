@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
 
 #include "records/record_converter.h"
 #include "store/format.h"
@@ -75,12 +76,41 @@ void AddCreateCommand(CLI::App* app, Action* action) {
 }
 
 void AddInfoCommand(CLI::App* app, Action* action) {
-  auto path = std::make_shared<std::string>();
+  struct Options {
+    std::string path;
+    bool json = false;
+  };
+  auto o = std::make_shared<Options>();
   CLI::App* cmd = app->add_subcommand("info", "Show the version, counts and size of a phone book.");
-  cmd->add_option("BOOK", *path, "the phone book file")->required();
-  cmd->callback([action, path] {
-    *action = [path] {
+  cmd->add_option("BOOK", o->path, "the phone book file")->required();
+  cmd->add_flag("--json", o->json, "print JSON");
+  cmd->callback([action, o] {
+    *action = [o] {
+      const std::string* path = &o->path;
       Book book(*path, Book::Mode::kOpen);
+      if (o->json) {
+        SavedSize saved = SizeAfterSave(book);
+        int64_t file_size = FileSize(*path);
+        nlohmann::json j;
+        j["file"] = *path;
+        j["version"] = book.version();
+        j["entries"] = book.personal_count();
+        j["groups"] = book.group_count();
+        j["file-size"] = file_size;
+        if (saved.alternate > 0) {
+          j["saved-size"] = nullptr;
+          j["reclaimable"] = nullptr;
+          j["alternate-destinations"] = saved.alternate;
+        } else {
+          j["saved-size"] = saved.bytes;
+          j["reclaimable"] = saved.bytes <= file_size ? file_size - saved.bytes : 0;
+        }
+        nlohmann::json favourites = nlohmann::json::array();
+        for (const std::string& name : ReadFavouriteNames(book)) favourites.push_back(name);
+        j["favourites"] = favourites;
+        std::cout << j.dump(2) << "\n";
+        return kExitOk;
+      }
       std::printf("phone book   %s\n", path->c_str());
       std::printf("version      %d\n", book.version());
       std::printf("entries      %u of 9999\n", book.personal_count());

@@ -1,6 +1,8 @@
 // `telbook check`, `clean` and `repair`: what is wrong in a phone book file and what killed
 // programs left beside it, their removal, and a save through the library's compaction, which
 // rewrites every record it can read in the current layout.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -13,6 +15,7 @@
 #include "tools/check.h"
 #include "tools/commands.h"
 #include "tools/leftovers.h"
+#include "tools/number_list.h"
 #include "tools/tool_error.h"
 
 namespace telbook {
@@ -43,11 +46,19 @@ void Print(const std::string& path, const CheckReport& report, bool json,
     std::printf("%s: %s: %s\n", path.c_str(), f.where.c_str(), f.problem.c_str());
   }
   if (report.findings.empty()) {
-    std::printf("%s: sound (version %d, %d entries, %d groups)\n", path.c_str(), report.version,
-                report.entries, report.groups);
+    std::printf("%s: sound (version %d, %s, %s)\n", path.c_str(), report.version,
+                Counted(static_cast<size_t>(report.entries), "entry", "entries").c_str(),
+                Counted(static_cast<size_t>(report.groups), "group", "groups").c_str());
   } else {
     std::printf("%s: %zu problem(s) found\n", path.c_str(), report.findings.size());
   }
+}
+
+// A phone book file to look at: a missing file or a directory is refused with its name.
+void RequireFile(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) throw ToolError(kExitBook, path, "cannot open: no such file");
+  if (S_ISDIR(st.st_mode)) throw ToolError(kExitBook, path, "cannot open: it is a directory");
 }
 
 }  // namespace
@@ -65,9 +76,7 @@ void AddCheckCommand(CLI::App* app, Action* action) {
   cmd->add_flag("--json", o->json, "print JSON");
   cmd->callback([action, o] {
     *action = [o] {
-      if (FileSize(o->path) < 0) {
-        throw ToolError(kExitBook, o->path, "cannot open: no such file");
-      }
+      RequireFile(o->path);
       CheckReport report = CheckFile(o->path);
       Print(o->path, report, o->json, FindLeftovers(o->path));
       return report.findings.empty() ? kExitOk : kExitFindings;
@@ -108,7 +117,7 @@ void AddRepairCommand(CLI::App* app, Action* action) {
       "left as it was.");
   cmd->callback([action, path, wait] {
     *action = [path, wait] {
-      if (FileSize(*path) < 0) throw ToolError(kExitBook, *path, "cannot open: no such file");
+      RequireFile(*path);
       CheckReport before = CheckFile(*path);
       if (!before.readable) {
         Print(*path, before, false);

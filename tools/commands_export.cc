@@ -1,18 +1,29 @@
 // `telbook export`: the library's text export or phone book subset of chosen records (all by
 // default), or a UTF-8 vCard 3.0 file of the personal entries made by the tool itself.
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <CLI/CLI.hpp>
 
+#include "export/text_export.h"
+#include "interface/session.h"
+#include "store/errors.h"
 #include "tools/book.h"
 #include "tools/commands.h"
 #include "tools/destination.h"
+#include "tools/error_words.h"
+#include "tools/export_vcard.h"
+#include "tools/number_list.h"
+#include "tools/readings.h"
 #include "tools/records.h"
 #include "tools/text.h"
 #include "tools/tool_error.h"
@@ -20,27 +31,6 @@
 namespace telbook {
 namespace tool {
 namespace {
-
-std::vector<unsigned short> ParseList(const std::string& list, const std::string& what,
-                                      bool groups) {
-  std::vector<unsigned short> numbers;
-  std::stringstream in(list);
-  std::string item;
-  while (std::getline(in, item, ',')) {
-    if (item.empty()) continue;
-    char* end = nullptr;
-    long n = strtol(item.c_str(), &end, 10);
-    bool ok = end != nullptr && *end == '\0' && (groups ? IsGroupNumber(n) : IsPersonalNumber(n));
-    if (!ok) {
-      throw ToolError(kExitUsage, "",
-                      what + ": \"" + item + "\" is no " +
-                          (groups ? "group number (16385 to 26383)" : "entry number (1 to 9999)"));
-    }
-    numbers.push_back(static_cast<unsigned short>(n));
-  }
-  if (numbers.size() > 9999) throw ToolError(kExitUsage, "", what + ": at most 9999 numbers");
-  return numbers;
-}
 
 // vCard text value: backslash, comma, semicolon and line breaks escaped.
 std::string VcardEscape(const std::string& text) {
@@ -88,10 +78,36 @@ std::pair<std::string, std::string> SplitName(const std::string& name) {
   return {name.substr(0, at), name.substr(at + width)};
 }
 
-std::string Vcard(const TL_Kojin& e) {
+// ASCII letters compared without case.
+bool SameLatin(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The parts of N: the name's words in the order of its reading, which the book keeps family name
+// first. A Latin name written given name first ("John Smith" read "Smith John") is turned; a name
+// in Japanese script is family name first as written.
+std::pair<std::string, std::string> NameParts(const std::string& name, const std::string& reading) {
+  auto [first, second] = SplitName(name);
+  auto [family_reading, given_reading] = SplitName(reading);
+  bool turned = !second.empty() && !given_reading.empty() && !HasJapaneseScript(name) &&
+                SameLatin(first, given_reading) && SameLatin(second, family_reading);
+  if (turned) return {second, first};
+  return {first, second};
+}
+
+}  // namespace
+
+std::string VcardOf(const TL_Kojin& e) {
   std::string name = FromField(e.Name);
   std::string reading = FromField(e.Furigana);
-  auto [family, given] = SplitName(name);
+  auto [family, given] = NameParts(name, reading);
   auto [family_reading, given_reading] = SplitName(reading);
   std::string card = VcardLine("BEGIN:VCARD") + VcardLine("VERSION:3.0");
   card += VcardLine("FN:" + VcardEscape(name));
@@ -114,6 +130,83 @@ std::string Vcard(const TL_Kojin& e) {
   return card + VcardLine("END:VCARD");
 }
 
+namespace {
+
+// Standard output as the library's text export sees it.
+class StandardOutput final : public TextSink {
+ public:
+  bool Write(const uint8_t* bytes, uint32_t length) override {
+    return std::fwrite(bytes, 1, length, stdout) == length;
+  }
+};
+
+// What an export writes: the chosen entries and groups that exist, and the members the groups
+// bring along.
+struct Choice {
+  std::vector<unsigned short> entries;
+  std::vector<unsigned short> groups;
+  size_t members = 0;  // entries written for the groups alone
+  std::vector<int> missing_entries;
+  std::vector<int> missing_groups;
+};
+
+Choice Choose(const Book& book, const std::vector<int>& entries, const std::vector<int>& groups,
+              bool all) {
+  Choice c;
+  if (all) {
+    for (const TL_ListItem& item : AllRecords(book)) {
+      (item.Kind == 2 ? c.groups : c.entries).push_back(item.RecordNumber);
+    }
+  }
+  for (int n : entries) {
+    if (book.Exists(n)) {
+      c.entries.push_back(static_cast<unsigned short>(n));
+    } else {
+      c.missing_entries.push_back(n);
+    }
+  }
+  for (int n : groups) {
+    if (book.Exists(n)) {
+      c.groups.push_back(static_cast<unsigned short>(n));
+    } else {
+      c.missing_groups.push_back(n);
+    }
+  }
+  // Every record to write is read here first: a book that cannot be read fails as the book
+  // (exit 3), before the destination is touched.
+  std::set<unsigned short> written(c.entries.begin(), c.entries.end());
+  for (unsigned short n : c.entries) ReadEntry(book, n);
+  for (unsigned short g : c.groups) {
+    for (const TL_ListItem& m : ReadGroup(book, g).members) {
+      if (written.insert(m.RecordNumber).second) ++c.members;
+    }
+  }
+  return c;
+}
+
+std::string MissingWords(Choice c) {
+  std::sort(c.missing_entries.begin(), c.missing_entries.end());
+  std::sort(c.missing_groups.begin(), c.missing_groups.end());
+  std::string words;
+  if (!c.missing_entries.empty()) {
+    words =
+        (c.missing_entries.size() == 1 ? "entry " : "entries ") + NumberWords(c.missing_entries);
+  }
+  if (!c.missing_groups.empty()) {
+    words += (words.empty() ? "" : " and ") +
+             std::string(c.missing_groups.size() == 1 ? "group " : "groups ") +
+             NumberWords(c.missing_groups);
+  }
+  return words;
+}
+
+// Whether a failed export failed on the phone book rather than on the destination.
+bool BookFailed(unsigned short category) {
+  return category != category::kFileOpen && category != category::kFileWrite &&
+         category != category::kFileClose && category != category::kFileMove &&
+         category != category::kClose;
+}
+
 }  // namespace
 
 void AddExportCommand(CLI::App* app, Action* action) {
@@ -124,6 +217,7 @@ void AddExportCommand(CLI::App* app, Action* action) {
     bool vcard = false;
     std::string entries;
     std::string groups;
+    bool skip_missing = false;
   };
   auto o = std::make_shared<Options>();
   CLI::App* cmd = app->add_subcommand(
@@ -131,44 +225,105 @@ void AddExportCommand(CLI::App* app, Action* action) {
   cmd->add_option("BOOK", o->path, "the phone book file")->required();
   cmd->add_option("DEST", o->dest,
                   "the file to write: an existing one is replaced, one of several hard links, a "
-                  "FIFO or a device written into")
+                  "FIFO or a device written into; - for standard output")
       ->required();
   auto* subset =
       cmd->add_flag("--subset", o->subset, "write a phone book holding only the records");
   cmd->add_flag("--vcard", o->vcard, "write UTF-8 vCard 3.0, one card per personal entry")
       ->excludes(subset);
-  cmd->add_option("--entries", o->entries, "entry numbers to export, e.g. 1,5,9");
+  cmd->add_option("--entries", o->entries, "entry numbers to export, e.g. 1,5,9-12");
   cmd->add_option("--groups", o->groups, "group numbers to export (their members come along)");
+  cmd->add_flag("--skip-missing", o->skip_missing,
+                "export the records that exist when some numbers name none");
   cmd->footer(
-      "Without --entries and --groups every record is exported. DEST is reached only once "
-      "the whole export is written; links to it stay links, its permissions are kept, and the "
-      "phone book itself, a directory or a read-only file are refused.");
+      "Without --entries and --groups every record is exported. A number that names no record\n"
+      "fails the export (exit status 2) unless --skip-missing. DEST is reached only once the\n"
+      "whole export is written; links to it stay links, its permissions are kept, and the\n"
+      "phone book itself, a directory or a read-only file are refused. - writes the text export\n"
+      "or vCard to standard output, with no file made, and the report to standard error.");
   cmd->callback([action, o] {
     *action = [o] {
-      std::vector<unsigned short> entries = ParseList(o->entries, "--entries", false);
-      std::vector<unsigned short> groups = ParseList(o->groups, "--groups", true);
-      Book book(o->path, Book::Mode::kOpen);
-      if (o->entries.empty() && o->groups.empty()) {
-        for (const TL_ListItem& item : AllRecords(book)) {
-          (item.Kind == 2 ? groups : entries).push_back(item.RecordNumber);
-        }
+      std::vector<int> entries =
+          WithoutRepeats(ParseNumberList(o->entries, "--entries", NumberKind::kEntry));
+      std::vector<int> groups =
+          WithoutRepeats(ParseNumberList(o->groups, "--groups", NumberKind::kGroup));
+      const bool to_stdout = o->dest == "-";
+      if (to_stdout && o->subset) {
+        throw ToolError(kExitUsage, "",
+                        "a phone book subset is a file the library seeks in: give DEST a file "
+                        "name rather than -");
       }
+      Book book(o->path, Book::Mode::kOpen);
+      Choice c = Choose(book, entries, groups, o->entries.empty() && o->groups.empty());
+      std::string missing = MissingWords(c);
+      if (!missing.empty() && !o->skip_missing) {
+        throw ToolError(kExitUsage, o->path,
+                        missing +
+                            ": not in the phone book; nothing was exported "
+                            "(--skip-missing exports the rest)");
+      }
+      if (!missing.empty()) {
+        std::cerr << "telbook: " << o->path << ": skipped " << missing
+                  << ": not in the phone book\n";
+      }
+      const std::string dest = to_stdout ? "standard output" : o->dest;
+      FILE* report = to_stdout ? stderr : stdout;
+      const size_t written = c.entries.size() + c.members;
       if (o->vcard) {
+        // A group's members are written as their own cards.
+        std::set<unsigned short> done;
         std::string cards;
-        for (unsigned short n : entries) cards += Vcard(ReadEntry(book, n));
-        WriteDestination(book, o->dest, cards);
-        std::printf("wrote %zu vCards to %s\n", entries.size(), o->dest.c_str());
+        std::vector<unsigned short> order = c.entries;
+        for (unsigned short g : c.groups) {
+          for (const TL_ListItem& m : ReadGroup(book, g).members) order.push_back(m.RecordNumber);
+        }
+        for (unsigned short n : order) {
+          if (done.insert(n).second) cards += VcardOf(ReadEntry(book, n));
+        }
+        if (to_stdout) {
+          std::fwrite(cards.data(), 1, cards.size(), stdout);
+        } else {
+          WriteDestination(book, o->dest, cards);
+        }
+        std::fprintf(report, "wrote %s to %s\n", Counted(done.size(), "vCard", "vCards").c_str(),
+                     dest.c_str());
         return kExitOk;
       }
       short empty_group = 0;
-      short status = TL_writeSrchData(
-          book.session(), entries.data(), static_cast<int>(entries.size()), groups.data(),
-          static_cast<int>(groups.size()), o->subset ? 1 : 0, o->dest.c_str(), &empty_group);
-      if (status != 0) DestinationFailed(book, o->dest);
-      std::printf("exported %zu entries and %zu groups (with their members) from %s to %s (%s)\n",
-                  entries.size(), groups.size(), o->path.c_str(), o->dest.c_str(),
-                  o->subset ? "phone book subset" : "text");
-      if (empty_group != 0) std::printf("note: a chosen group has no members\n");
+      short status = 0;
+      if (to_stdout) {
+        StandardOutput out;
+        status = FromHandle(book.session())
+                     ->export_driver.WriteTextTo(c.entries.data(), c.entries.size(),
+                                                 c.groups.data(), c.groups.size(), &out);
+        std::fflush(stdout);
+      } else {
+        status = TL_writeSrchData(
+            book.session(), c.entries.data(), static_cast<int>(c.entries.size()), c.groups.data(),
+            static_cast<int>(c.groups.size()), o->subset ? 1 : 0, o->dest.c_str(), &empty_group);
+      }
+      if (status != 0) {
+        unsigned short category = 0;
+        unsigned short detail = 0;
+        TL_getErrorInfo(book.session(), &category, &detail);
+        if (BookFailed(category)) {
+          book.Fail("cannot export the phone book");
+        }
+        if (!to_stdout) DestinationFailed(book, o->dest);
+        throw ToolError(kExitFile, o->dest,
+                        "cannot export from " + o->path + ": " + PairWords(category, detail));
+      }
+      std::string what = Counted(written, "entry", "entries");
+      if (c.members > 0) {
+        std::string of = c.groups.size() == 1 ? "the group" : "the groups";
+        what += c.members == written
+                    ? " (the members of " + of + ")"
+                    : " (" + std::to_string(c.members) + " of them for " + of + ")";
+      }
+      std::fprintf(report, "exported %s and %s from %s to %s (%s)\n", what.c_str(),
+                   Counted(c.groups.size(), "group", "groups").c_str(), o->path.c_str(),
+                   dest.c_str(), o->subset ? "phone book subset" : "text");
+      if (empty_group != 0) std::fprintf(report, "note: a chosen group has no members\n");
       return kExitOk;
     };
   });

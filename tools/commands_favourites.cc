@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
 
 #include "tools/book.h"
 #include "tools/commands.h"
@@ -49,7 +50,9 @@ void AddFavouritesCommand(CLI::App* app, Action* action) {
   struct Options {
     std::string path;
     int category = 0;
+    int clear = 0;
     std::string name;
+    bool json = false;
     double wait = kDefaultWaitSeconds;
   };
   auto o = std::make_shared<Options>();
@@ -57,25 +60,51 @@ void AddFavouritesCommand(CLI::App* app, Action* action) {
   cmd->add_option("BOOK", o->path, "the phone book file")->required();
   auto* set = cmd->add_option("--set", o->category, "category to rename, 1 to 5 (with NAME)")
                   ->check(CLI::Range(1, kFavouriteCount));
-  cmd->add_option("NAME", o->name,
-                  "the new name (at most 16 bytes in code page 932, no spaces; "
-                  "empty to clear)")
-      ->needs(set);
+  auto* name = cmd->add_option("NAME", o->name,
+                               "the new name (at most 16 bytes in code page 932, no spaces)")
+                   ->needs(set);
+  auto* clear = cmd->add_option("--clear", o->clear, "category whose name to clear, 1 to 5")
+                    ->check(CLI::Range(1, kFavouriteCount))
+                    ->excludes(set);
+  cmd->add_flag("--json", o->json, "print JSON")->excludes(set)->excludes(clear);
   AddWaitOption(cmd, &o->wait);
-  cmd->footer("The new name is saved at once; nothing changes on any error.");
-  cmd->callback([action, o] {
+  cmd->footer("A new name is saved at once; nothing changes on any error.");
+  cmd->callback([action, o, set, name] {
+    if (set->count() > 0 && name->count() == 0) {
+      throw CLI::ValidationError("--set " + std::to_string(o->category) +
+                                 " needs the new NAME (--clear " + std::to_string(o->category) +
+                                 " clears the name)");
+    }
     *action = [o] {
-      if (o->category != 0) {
-        ChangeBook(o->path, o->wait, /*repeatable=*/true,
-                   [&](Book& book) { WriteFavouriteName(book, o->category, o->name); });
-        std::printf("favourite %d is now \"%s\"\n", o->category, o->name.c_str());
+      int k = o->category != 0 ? o->category : o->clear;
+      if (k != 0) {
+        std::string name = o->category != 0 ? o->name : std::string();
+        ChangeBook(o->path, o->wait, /*repeatable=*/true, [&](Book& book) {
+          WriteFavouriteName(book, k, name);
+          return true;
+        });
+        if (name.empty()) {
+          std::printf("favourite %d has no name now\n", k);
+        } else {
+          std::printf("favourite %d is now \"%s\"\n", k, name.c_str());
+        }
         return kExitOk;
       }
       Book book(o->path, Book::Mode::kOpen);
       std::vector<std::string> names = ReadFavouriteNames(book);
-      for (int k = 0; k < kFavouriteCount; ++k) {
-        std::printf("%d  tab 0x%X0  %s\n", k + 1, k + 1,
-                    names[k].empty() ? "(no name)" : names[k].c_str());
+      if (o->json) {
+        nlohmann::json j = nlohmann::json::array();
+        for (int i = 0; i < kFavouriteCount; ++i) {
+          char code[8];
+          std::snprintf(code, sizeof(code), "0x%X0", i + 1);
+          j.push_back({{"category", i + 1}, {"tab", code}, {"name", names[i]}});
+        }
+        std::cout << j.dump(2) << "\n";
+        return kExitOk;
+      }
+      for (int i = 0; i < kFavouriteCount; ++i) {
+        std::printf("%d  tab 0x%X0  %s\n", i + 1, i + 1,
+                    names[i].empty() ? "(no name)" : names[i].c_str());
       }
       return kExitOk;
     };

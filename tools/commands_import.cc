@@ -19,6 +19,7 @@
 #include "tools/book.h"
 #include "tools/commands.h"
 #include "tools/import_plan.h"
+#include "tools/number_list.h"
 #include "tools/records.h"
 #include "tools/system.h"
 #include "tools/text.h"
@@ -186,13 +187,24 @@ void AddImportCommand(CLI::App* app, Action* action) {
         throw ToolError(problem.usage ? kExitUsage : kExitText, o->source,
                         where + problem.reason + "; nothing was imported");
       }
-      // The plan is printed before it is applied, so it is made once: a change of the book by
-      // another program meanwhile fails the import rather than repeat it.
-      Book book(o->path, o->dry_run ? Book::Mode::kOpen : Book::Mode::kChange, o->wait);
-      BookState state = ReadBookState(book);
       Folder folder;
       ReadingDeriver deriver;
-      ImportPlan plan = MakeImportPlan(source, state, options, deriver, folder);
+      ImportPlan plan;
+      ImportOutcome outcome;
+      // The plan is made from the book as it is opened, and applied to it at once; when another
+      // program saved the book meanwhile, it is made again from what that program saved.
+      auto import = [&](Book& book) {
+        plan = MakeImportPlan(source, ReadBookState(book), options, deriver, folder);
+        if (!plan.blocking.empty() || o->dry_run) return false;
+        outcome = ApplyImportPlan(plan, book);
+        return true;
+      };
+      if (o->dry_run) {
+        Book book(o->path, Book::Mode::kOpen);  // a read-only book may be planned for
+        import(book);
+      } else {
+        ChangeBook(o->path, o->wait, /*repeatable=*/true, import);
+      }
       nlohmann::json json;
       if (o->json) {
         json = ImportPlanJson(plan);
@@ -211,14 +223,13 @@ void AddImportCommand(CLI::App* app, Action* action) {
         if (o->json) {
           std::cout << json.dump(2) << "\n";
         } else {
-          std::printf(
-              "would import %zu entries and write %zu groups%s; nothing was written (--dry-run)\n",
-              plan.Count(CardFate::kAdd), plan.groups.size(), skipped_words.c_str());
+          std::printf("would import %s and write %s%s; nothing was written (--dry-run)\n",
+                      Counted(plan.Count(CardFate::kAdd), "entry", "entries").c_str(),
+                      Counted(plan.groups.size(), "group", "groups").c_str(),
+                      skipped_words.c_str());
         }
         return kExitOk;
       }
-      ImportOutcome outcome = ApplyImportPlan(plan, book);
-      book.Save();
       std::vector<int> entries;
       for (int n : outcome.entry_numbers) {
         if (n != 0) entries.push_back(n);
@@ -233,8 +244,9 @@ void AddImportCommand(CLI::App* app, Action* action) {
         std::cout << json.dump(2) << "\n";
         return kExitOk;
       }
-      std::printf("imported %zu entries (%s) and %zu groups (%s) from %s into %s%s\n",
-                  entries.size(), Span(entries).c_str(), groups.size(), Span(groups).c_str(),
+      std::printf("imported %s (%s) and %s (%s) from %s into %s%s\n",
+                  Counted(entries.size(), "entry", "entries").c_str(), Span(entries).c_str(),
+                  Counted(groups.size(), "group", "groups").c_str(), Span(groups).c_str(),
                   o->source.c_str(), o->path.c_str(), skipped_words.c_str());
       return kExitOk;
     };

@@ -1,5 +1,7 @@
-// `telbook list`, `show`, `add`, `edit` and `group`: reading records and changing them. Every
-// change is saved before the command succeeds; on any error the phone book stays as it was.
+// `telbook list`, `show`, `add` and `edit`: reading entries and changing them. Every
+// change goes through ChangeBook and is saved before the command succeeds; on any error the phone
+// book stays as it was.
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -15,6 +17,8 @@
 #include "tools/commands.h"
 #include "tools/display.h"
 #include "tools/favourites.h"
+#include "tools/number_list.h"
+#include "tools/reading_order.h"
 #include "tools/records.h"
 #include "tools/text.h"
 #include "tools/tool_error.h"
@@ -22,39 +26,6 @@
 namespace telbook {
 namespace tool {
 namespace {
-
-long ParseNumber(const std::string& text, const std::string& what) {
-  size_t used = 0;
-  long value = -1;
-  try {
-    value = std::stol(text, &used, 10);
-  } catch (const std::exception&) {
-    used = 0;
-  }
-  if (used == 0 || used != text.size()) {
-    throw ToolError(kExitUsage, "", what + " must be a number, not \"" + text + "\"");
-  }
-  return value;
-}
-
-std::vector<unsigned short> ParseMembers(const Book& book, const std::string& list) {
-  std::vector<unsigned short> members;
-  std::stringstream in(list);
-  std::string item;
-  while (std::getline(in, item, ',')) {
-    if (item.empty()) continue;
-    long n = ParseNumber(item, "--members");
-    if (!IsPersonalNumber(n)) {
-      throw ToolError(kExitUsage, "", "--members: " + item + " is no entry's number (1 to 9999)");
-    }
-    TL_Kojin probe{};
-    if (TL_readKojin(book.session(), &probe, static_cast<unsigned short>(n)) != 0) {
-      throw ToolError(kExitUsage, book.path(), "--members: there is no entry " + item);
-    }
-    members.push_back(static_cast<unsigned short>(n));
-  }
-  return members;
-}
 
 // The options of every field of an entry, shared by add and edit.
 struct EntryOptions {
@@ -90,6 +61,39 @@ void ApplyEntryOptions(const EntryOptions& o, TL_Kojin* entry) {
   if (o.relay_output >= 0) entry->RelayOutput = static_cast<uint8_t>(o.relay_output);
 }
 
+// Orders a list by "reading" or "name" (the Japanese dictionary order: hiragana, katakana and
+// half-width forms of one sound together), the other text breaking ties, then the number; entries
+// stay before groups, and records without the text come last. "number" keeps the library's order.
+void Sort(std::vector<TL_ListItem>* items, const std::string& by) {
+  if (by == "number") return;
+  ReadingOrder order;
+  struct Keyed {
+    bool group;
+    bool missing;  // no text to order by
+    std::string first;
+    std::string second;
+    TL_ListItem item;
+  };
+  std::vector<Keyed> keyed;
+  for (const TL_ListItem& item : *items) {
+    std::string reading = FromField(item.Furigana);
+    std::string name = FromField(item.Name);
+    bool by_reading = by == "reading";
+    const std::string& first = by_reading ? reading : name;
+    keyed.push_back({item.Kind == 2, first.empty(), order.Key(first),
+                     order.Key(by_reading ? name : reading), item});
+  }
+  std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+    if (a.group != b.group) return b.group;
+    if (a.missing != b.missing) return b.missing;
+    if (a.first != b.first) return a.first < b.first;
+    if (a.second != b.second) return a.second < b.second;
+    return a.item.RecordNumber < b.item.RecordNumber;
+  });
+  items->clear();
+  for (const Keyed& k : keyed) items->push_back(k.item);
+}
+
 }  // namespace
 
 void AddListCommand(CLI::App* app, Action* action) {
@@ -97,6 +101,7 @@ void AddListCommand(CLI::App* app, Action* action) {
     std::string path;
     std::string tab;
     int favourite = 0;
+    std::string sort = "number";
     bool json = false;
   };
   auto o = std::make_shared<Options>();
@@ -108,6 +113,10 @@ void AddListCommand(CLI::App* app, Action* action) {
   cmd->add_option("--favourite", o->favourite, "only favourite category 1 to 5")
       ->check(CLI::Range(1, 5))
       ->excludes(tab);
+  cmd->add_option("--sort", o->sort,
+                  "number (the default: entries, then groups, by number), reading (Japanese "
+                  "dictionary order of the readings) or name")
+      ->check(CLI::IsMember({"number", "reading", "name"}));
   cmd->add_flag("--json", o->json, "print JSON instead of a table");
   cmd->callback([action, o] {
     *action = [o] {
@@ -120,6 +129,7 @@ void AddListCommand(CLI::App* app, Action* action) {
       } else {
         items = AllRecords(book);
       }
+      Sort(&items, o->sort);
       if (o->json) {
         nlohmann::json j = nlohmann::json::array();
         for (const TL_ListItem& item : items) j.push_back(ListItemJson(item));
@@ -189,8 +199,10 @@ void AddAddCommand(CLI::App* app, Action* action) {
       TL_Kojin entry{};
       ApplyEntryOptions(o->entry, &entry);  // text errors before the book is touched
       int number = 0;
-      ChangeBook(o->path, o->wait, /*repeatable=*/true,
-                 [&](Book& book) { number = WriteEntry(book, entry, 0); });
+      ChangeBook(o->path, o->wait, /*repeatable=*/true, [&](Book& book) {
+        number = WriteEntry(book, entry, 0);
+        return true;
+      });
       std::printf("%d\n", number);
       return kExitOk;
     };
@@ -216,61 +228,22 @@ void AddEditCommand(CLI::App* app, Action* action) {
   cmd->callback([action, o] {
     *action = [o] {
       long number = ParseNumber(o->number, "NUMBER");
+      if (IsGroupNumber(number)) {
+        throw ToolError(kExitUsage, "",
+                        "edit takes entries (1 to 9999); " + std::to_string(number) +
+                            " is a group's number: change groups with `telbook group BOOK " +
+                            std::to_string(number) + " ...`");
+      }
+      TL_Kojin fields{};
+      ApplyEntryOptions(o->entry, &fields);  // text errors before the book is touched
       ChangeBook(o->path, o->wait, /*repeatable=*/true, [&](Book& book) {
         TL_Kojin entry = ReadEntry(book, number);
         ApplyEntryOptions(o->entry, &entry);
         entry.AltDestFlag = 0;
         WriteEntry(book, entry, static_cast<int>(number));
+        return true;
       });
       std::printf("%ld\n", number);
-      return kExitOk;
-    };
-  });
-}
-
-void AddGroupCommand(CLI::App* app, Action* action) {
-  struct Options {
-    std::string path;
-    std::string name;
-    std::string furigana;
-    std::string members;
-    std::string number;
-    int favourite = 0;
-    double wait = kDefaultWaitSeconds;
-  };
-  auto o = std::make_shared<Options>();
-  CLI::App* cmd = app->add_subcommand("group", "Add a group, or replace one with --number.");
-  cmd->add_option("BOOK", o->path, "the phone book file")->required();
-  cmd->add_option("--name", o->name, "name of the group (at most 40 bytes)")->required();
-  cmd->add_option("--furigana", o->furigana, "reading of the name (at most 80 bytes)");
-  cmd->add_option("--members", o->members, "record numbers of the members, e.g. 1,5,9");
-  cmd->add_option("--number", o->number, "replace the group of this number (16385 to 21384)");
-  cmd->add_option("--favourite", o->favourite, "favourite category 1 to 5, 0 for none")
-      ->check(CLI::Range(0, 5));
-  AddWaitOption(cmd, &o->wait);
-  cmd->footer(
-      "Every member must name an entry of the phone book. The group is saved at once;\n"
-      "on any error the phone book is left as it was. Prints the group's number.");
-  cmd->callback([action, o] {
-    *action = [o] {
-      TL_Group group{};
-      SetField(group.Name, ToBook(o->name, "--name", sizeof(group.Name)));
-      SetField(group.Furigana, ToBook(o->furigana, "--furigana", sizeof(group.Furigana)));
-      group.Favourite = static_cast<uint8_t>(o->favourite);
-      int number = 0;
-      if (!o->number.empty()) {
-        long n = ParseNumber(o->number, "--number");
-        if (n < kFirstGroup || n > kLastNewGroup) {
-          throw ToolError(kExitUsage, "", "--number must be a group's number, 16385 to 21384");
-        }
-        number = static_cast<int>(n);
-      }
-      int used = 0;
-      ChangeBook(o->path, o->wait, /*repeatable=*/true, [&](Book& book) {
-        std::vector<unsigned short> members = ParseMembers(book, o->members);
-        used = WriteGroup(book, group, members, number);
-      });
-      std::printf("%d\n", used);
       return kExitOk;
     };
   });

@@ -25,10 +25,30 @@ namespace telbook {
 namespace tool {
 namespace {
 
+// The files the demo makes in its directory.
+constexpr const char* kDemoFiles[] = {"demo.tlb", "demo.csv", "subset.tlb"};
+
+// A file of dir, joined with the separator dir is written with, so that paths print as given.
+std::string InDirectory(const std::string& dir, const std::string& name) {
+  bool backslash = dir.find('\\') != std::string::npos && dir.find('/') == std::string::npos;
+  if (!dir.empty() && (dir.back() == '/' || dir.back() == '\\')) return dir + name;
+  return dir + (backslash ? "\\" : "/") + name;
+}
+
 // The directory the demo works in: DIR (made when missing), else a fresh one in the temporary
-// directory. The library's temporary files go there too, so nothing is left outside it.
+// directory. The library's temporary files go there too, so nothing is left outside it. A DIR
+// that holds a file of the demo's is refused before anything is written: the demo replaces
+// nothing of the user's.
 std::string DemoDirectory(const std::string& given) {
   if (given.empty()) return MakeUniqueDirectory("telbook-demo-");
+  for (const char* name : kDemoFiles) {
+    if (FileSize(InDirectory(given, name)) >= 0) {
+      throw ToolError(kExitBook, given,
+                      std::string("holds ") + name +
+                          " already; the demo makes its files only where none of them is (give "
+                          "another DIR, or none)");
+    }
+  }
   MakeDirectory(given);
   return given;
 }
@@ -106,7 +126,7 @@ int RunDemo(const std::string& given) {
   std::string dir = DemoDirectory(given);
   // The library's working copy and export files go below the demo's own directory.
   UseAsTemporaryDirectory(dir);
-  std::string path = dir + "/demo.tlb";
+  std::string path = InDirectory(dir, kDemoFiles[0]);
   std::printf("telbook demo: a phone book of %zu entries and %zu groups in %s\n", kSampleEntryCount,
               kSampleGroupCount, dir.c_str());
 
@@ -132,8 +152,8 @@ int RunDemo(const std::string& given) {
 
   book.Save();
   Book saved(path, Book::Mode::kOpen);
-  std::string text = dir + "/demo.csv";
-  std::string subset = dir + "/subset.tlb";
+  std::string text = InDirectory(dir, kDemoFiles[1]);
+  std::string subset = InDirectory(dir, kDemoFiles[2]);
   Export(saved, text, 0, AllNumbers(saved, false), AllNumbers(saved, true));
   // The subset of one group: the group and its members, under their own numbers.
   Export(saved, subset, 1, {}, {16385});

@@ -37,6 +37,8 @@ constexpr Words kCategories[] = {
     {25, "creating or opening the phone book, or preparing its working copy"},
     {30, "writing a personal entry"},
     {31, "writing a group"},
+    {32, "deleting a personal entry"},
+    {33, "deleting a group"},
     {40, "saving the phone book, or exporting"},
 };
 
@@ -64,12 +66,13 @@ constexpr Words kDetails[] = {
     {24, "the file is in use by another program, or its writers' lock is held"},
     {30, "a record could not be written, read back or converted"},
     {31, "no free slot is left"},
-    {32, "another program changed or replaced the file since it was opened"},
-    {33, "the file is read-only"},
-    {34, "the directory is not writable"},
-    {35, "the directory is missing or is not a directory"},
-    {36, "the destination is the open phone book"},
-    {37, "the destination is a directory or a kind of file that is never written"},
+    {32, "no record has this number"},
+    {33, "another program changed or replaced the file since it was opened"},
+    {34, "the file is read-only"},
+    {35, "the directory is not writable"},
+    {36, "the directory is missing or is not a directory"},
+    {37, "the destination is the open phone book"},
+    {38, "the destination is a directory or a kind of file that is never written"},
 };
 
 template <size_t N>

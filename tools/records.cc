@@ -116,6 +116,9 @@ TL_Kojin ReadEntry(const Book& book, long number) {
                     "record number " + std::to_string(number) +
                         " is out of range: entries are 1 to 9999, groups 16385 to 26383");
   }
+  if (!book.Exists(number)) {
+    throw ToolError(kExitUsage, book.path(), "no entry " + std::to_string(number));
+  }
   TL_Kojin entry{};
   if (TL_readKojin(book.session(), &entry, static_cast<unsigned short>(number)) != 0) {
     book.Fail("cannot read entry " + std::to_string(number));
@@ -138,6 +141,9 @@ GroupRecord ReadGroup(const Book& book, long number) {
     throw ToolError(
         kExitUsage, book.path(),
         "record number " + std::to_string(number) + " is no group's: groups are 16385 to 26383");
+  }
+  if (!book.Exists(number)) {
+    throw ToolError(kExitUsage, book.path(), "no group " + std::to_string(number));
   }
   GroupRecord g;
   g.number = static_cast<int>(number);
@@ -180,6 +186,17 @@ int WriteGroup(const Book& book, const TL_Group& group, const std::vector<unsign
   }
   if (status != 0) book.Fail("cannot write the group");
   return used;
+}
+
+void RequireWholeGroup(const Book& book, const GroupRecord& group, const std::string& change,
+                       const std::string& advice) {
+  if (group.unreadable == 0) return;
+  throw ToolError(kExitBook, book.path(),
+                  "group " + std::to_string(group.number) + " lists " +
+                      std::to_string(group.unreadable) +
+                      (group.unreadable == 1 ? " member that names" : " members that name") +
+                      " no readable entry; " + change + " would drop " +
+                      (group.unreadable == 1 ? "it" : "them") + " (" + advice + ")");
 }
 
 nlohmann::json GroupJson(const GroupRecord& g) {

@@ -55,8 +55,8 @@ nlohmann::json ListItemJson(const TL_ListItem& item);
 bool IsPersonalNumber(long number);
 bool IsGroupNumber(long number);
 
-// Throws ToolError(kExitUsage) for a number outside 1 to 9999, kExitBook when there is no
-// such entry or it cannot be read.
+// Throws ToolError(kExitUsage) for a number outside 1 to 9999 or one that no entry has,
+// kExitBook when the entry cannot be read.
 TL_Kojin ReadEntry(const Book& book, long number);
 // Stores under number (0 adds one); returns the number used. Throws when the book is full
 // or the library refuses.
@@ -68,11 +68,16 @@ struct GroupRecord {
   std::vector<TL_ListItem> members;  // members that could be read, in member order
   int unreadable = 0;                // members naming no readable entry
 };
-// Throws ToolError(kExitUsage) for a number that is no group's, kExitBook when there is no
-// such group.
+// Throws ToolError(kExitUsage) for a number that is no group's or one that no group has,
+// kExitBook when the group cannot be read.
 GroupRecord ReadGroup(const Book& book, long number);
 int WriteGroup(const Book& book, const TL_Group& group, const std::vector<unsigned short>& members,
                int number);
+// A group read to be written again must hold every member it lists: one that names no readable
+// entry would be lost. Throws ToolError(kExitBook) naming the group, what `change` would do, and
+// `advice`, when it does not.
+void RequireWholeGroup(const Book& book, const GroupRecord& group, const std::string& change,
+                       const std::string& advice = "see `telbook check`");
 nlohmann::json GroupJson(const GroupRecord& group);
 
 // Every record through the library's enumeration: personal entries, then groups, slot order.

@@ -3,6 +3,8 @@
 #include "tools/text.h"
 
 #include <cstdint>
+#include <cstdio>
+#include <set>
 
 #include "tools/cp932.h"
 #include "tools/tool_error.h"
@@ -92,12 +94,42 @@ std::string TrimBlanks(const std::string& utf8) {
   return utf8.substr(b, e - b);
 }
 
+namespace {
+
+// Says on standard error, once per character in a run of the tool, which characters code page 932
+// keeps as another one (¥ as \, 〜 as ～), so that a text that reads back otherwise is no surprise.
+void NoteLookAlikes(const std::string& utf8) {
+  static std::set<uint32_t> noted;
+  for (size_t i = 0; i < utf8.size();) {
+    uint32_t cp = 0;
+    size_t n = NextUtf8(utf8, i, &cp);
+    std::string one = utf8.substr(i, n);
+    i += n;
+    if (cp < 0x80 || noted.count(cp) != 0) continue;
+    std::string bytes;
+    if (!cp932::FromUtf8(one, &bytes, nullptr)) continue;
+    std::string back = cp932::ToUtf8(bytes);
+    if (back == one) continue;
+    noted.insert(cp);
+    uint32_t kept = 0;
+    NextUtf8(back, 0, &kept);
+    std::fprintf(stderr, "telbook: note: code page 932 keeps %s (U+%04X) as %s (U+%04X)\n",
+                 one.c_str(), static_cast<unsigned>(cp), back.c_str(), static_cast<unsigned>(kept));
+  }
+}
+
+}  // namespace
+
 std::string ToBook(const std::string& utf8, const std::string& what, size_t capacity) {
   std::string out;
   std::string bad;
   if (!cp932::FromUtf8(utf8, &out, &bad)) {
-    throw ToolError(kExitText, "", what + ": code page 932 cannot hold " + bad);
+    // bad names a character, or says which byte is no UTF-8 at all.
+    bool character = bad.compare(0, 2, "U+") == 0;
+    throw ToolError(kExitText, "",
+                    what + ": " + (character ? "code page 932 cannot hold " : "") + bad);
   }
+  NoteLookAlikes(utf8);
   if (out.size() + 1 > capacity) {
     throw ToolError(kExitText, "",
                     what + ": too long (" + std::to_string(out.size()) +

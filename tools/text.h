@@ -12,8 +12,10 @@ namespace telbook {
 namespace tool {
 
 // Converts UTF-8 to code page 932 for a field of the given capacity (terminator included).
-// Throws ToolError(kExitText) naming `what` (an option or field name) when the text holds a
-// character code page 932 cannot hold, or does not fit the field.
+// Throws ToolError(kExitText) naming `what` (an option or field name) when the text is not UTF-8,
+// holds a character code page 932 cannot hold, or does not fit the field. A character the code
+// page keeps as another one (¥ as \, 〜 as ～) is noted on standard error, once per character in
+// a run of the tool.
 std::string ToBook(const std::string& utf8, const std::string& what, size_t capacity);
 
 // A code page 932 field of a host structure, read up to its terminator or its capacity, as UTF-8.

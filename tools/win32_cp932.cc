@@ -32,6 +32,10 @@ wchar_t CodePageForm(wchar_t c) {
       return 0xFFE2;  // not sign
     case 0x2014:
       return 0x2015;  // em dash -> horizontal bar
+    case 0x00A5:
+      return 0x005C;  // yen sign of JIS-Roman -> backslash, as iconv's CP932 has it
+    case 0x203E:
+      return 0x007E;  // overline of JIS-Roman -> tilde
     default:
       return c;
   }

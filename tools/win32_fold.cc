@@ -7,12 +7,15 @@
 #include <string>
 
 #include "tools/fold.h"
+#include "tools/win32_wide.h"
 
 namespace telbook {
 namespace tool {
 namespace {
 
 constexpr DWORD kFoldFlags = LCMAP_FULLWIDTH | LCMAP_HIRAGANA | LCMAP_LOWERCASE;
+
+}  // namespace
 
 std::wstring Widen(const std::string& utf8) {
   if (utf8.empty()) return std::wstring();
@@ -22,6 +25,8 @@ std::wstring Widen(const std::string& utf8) {
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], n);
   return out;
 }
+
+namespace {
 
 std::string Narrow(const std::wstring& text) {
   if (text.empty()) return std::string();

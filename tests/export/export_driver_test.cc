@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "export/export_test_util.h"
+#include "export/text_export.h"
+#include "interface/session.h"
 #include "platform/fault_env.h"
 #include "store/format.h"
 
@@ -71,10 +73,10 @@ TEST_F(ExportDriverTest, GroupListValuesThatAreNoRecordNumbersFail) {
     EXPECT_EQ(Export({1}, {16385, bad}), -1) << bad;
     EXPECT_EQ(ErrorOf(s_), (Pair{31, 5})) << bad;
   }
-  // A free group slot has length 0: no buffer for it.
-  EXPECT_EQ(Export({1}, {16386}), -1);
-  EXPECT_EQ(ErrorOf(s_), (Pair{11, 4}));
   ExpectUntouched();
+  // A free group slot (a group deleted, or never written) is absent, as a free entry's is.
+  EXPECT_EQ(Export({1}, {16386}), 0);
+  EXPECT_EQ(Output(), Lines({1}));
 }
 
 TEST_F(ExportDriverTest, ChosenGroupsBringTheirMembersOnce) {
@@ -200,6 +202,44 @@ TEST_F(ExportDriverTest, TheTextExportsStatusesWhenMemoryRunsOut) {
   EXPECT_EQ(TL_writeSrchData(s, personal.data(), 1, nullptr, 0, 0, out_.c_str(), nullptr), -1);
   EXPECT_EQ(ErrorOf(s), (Pair{40, 30}));
   ExpectUntouched();
+}
+
+// A sink that keeps what it is handed, and refuses the line after `lines` of them.
+class KeptLines final : public TextSink {
+ public:
+  explicit KeptLines(int lines = -1) : left_(lines) {}
+  bool Write(const uint8_t* bytes, uint32_t length) override {
+    if (left_ == 0) return false;
+    --left_;
+    text.append(reinterpret_cast<const char*>(bytes), length);
+    return true;
+  }
+  std::string text;
+
+ private:
+  int left_;
+};
+
+TEST_F(ExportDriverTest, ATextSinkGetsTheLinesOfTheFileAndNoFileIsMade) {
+  BookImage book = Nine();
+  book.AddGroup(1, "A", "a", {5, 2});
+  Open(book);
+  std::vector<uint16_t> personal = {2, 7};
+  std::vector<uint16_t> groups = {16385};
+  ASSERT_EQ(Export(personal, groups), 0);
+  Session* session = FromHandle(s_);
+  KeptLines sink;
+  const std::vector<std::string> before = dir_.List();
+  ASSERT_EQ(session->export_driver.WriteTextTo(personal.data(), 2, groups.data(), 1, &sink), 0);
+  EXPECT_EQ(sink.text, Output());
+  EXPECT_EQ(dir_.List(), before);
+
+  // A line the sink refuses ends the export with the lines before it handed out.
+  KeptLines full(1);
+  EXPECT_EQ(session->export_driver.WriteTextTo(personal.data(), 2, groups.data(), 1, &full), -1);
+  EXPECT_EQ(ErrorOf(s_), (Pair{40, 30}));
+  EXPECT_EQ(full.text, Lines({2}));
+  EXPECT_EQ(session->export_driver.WriteTextTo(personal.data(), 2, nullptr, 0, nullptr), -1);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothFormats, ExportFaultTest, ::testing::Values(0, 1));

@@ -54,6 +54,8 @@ const Export kExports[] = {
     {"TL_readGroupData", Pops::kCallee, "SP"},
     {"TL_readGroupMember", Pops::kCallee, "SP"},
     {"TL_writeGroup", Pops::kCallee, "SPP0P"},
+    {"TL_deleteKojin", Pops::kCallee, "S0"},
+    {"TL_deleteGroup", Pops::kCallee, "S0"},
     {"TL_readOkonomi", Pops::kCallee, "S0P"},
     {"TL_writeOkonomi", Pops::kCallee, "S0P"},
     {"TL_openTag", Pops::kCallee, "S0"},
@@ -259,8 +261,8 @@ TEST(AbiTableTest, TableIsWellFormed) {
     EXPECT_LE(strlen(e.slots), kMaxSlots);
     EXPECT_EQ(strspn(e.slots, "SDP0"), strlen(e.slots)) << "unknown slot letter";
   }
-  // The interface's 46 functions, the error pair reader and the entry point.
-  EXPECT_EQ(seen.size(), 48u);
+  // The interface's 46 functions, the two deletes, the error pair reader and the entry point.
+  EXPECT_EQ(seen.size(), 50u);
 }
 
 TEST_F(AbiTest, ExportsOnlyUndecoratedNamesOfTheTable) {

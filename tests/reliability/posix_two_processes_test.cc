@@ -57,7 +57,7 @@ int Round(const std::string& book, const char* who, int version) {
     TL_getErrorInfo(s, &category, &detail);
     TL_DestroyFaxUtl(s);
     if (saved == 0) return 0;
-    if (category != 40 || detail != 32) return 4;
+    if (category != 40 || detail != 33) return 4;
   }
   return 5;
 }

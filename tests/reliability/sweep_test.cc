@@ -53,6 +53,8 @@ struct Operation {
   bool status_is_flag = false;          // registry functions: any result, no pair promised
   std::vector<std::string> outputs;     // files the operation may leave besides the book
   std::string hard_link;                // a second link of the book made before the start
+  // Checks, after a failure, that the open book reads as it did before the call.
+  std::function<void(TL_FaxUtl*, const std::string&)> unchanged;
 };
 
 constexpr const char* kBook = "book.tel";
@@ -70,6 +72,16 @@ Operation Op(const char* name, Start start, std::function<short(TL_FaxUtl*, cons
   op.run = std::move(run);
   op.categories = std::move(categories);
   return op;
+}
+
+// The members of a group as its reader hands them out; empty when it cannot be opened.
+std::vector<unsigned short> GroupMembers(TL_FaxUtl* s, unsigned short group) {
+  std::vector<unsigned short> members;
+  if (TL_openGroup(s, group) != 0) return members;
+  TL_ListItem item;
+  while (TL_readGroupMember(s, &item) == 0) members.push_back(item.RecordNumber);
+  TL_closeGroup(s);
+  return members;
 }
 
 std::vector<Operation> Operations() {
@@ -113,6 +125,30 @@ std::vector<Operation> Operations() {
         return TL_writeGroup(s, &g, &number, 3, members);
       },
       with(kWriteCategories, {31})));
+  // The template's entry 1 is in both groups: a failure must leave both groups, the entry and
+  // the counts as they were.
+  ops.push_back(Op(
+      "deleteKojin", Start::kOpen,
+      [](TL_FaxUtl* s, const ScratchDir&) { return TL_deleteKojin(s, 1); },
+      with(kWriteCategories, {32})));
+  ops.back().unchanged = [](TL_FaxUtl* s, const std::string& where) {
+    TL_Kojin k;
+    EXPECT_EQ(TL_readKojin(s, &k, 1), 0) << where;
+    const std::vector<unsigned short> members[] = {{1, 2}, {3, 1}};
+    for (unsigned short g = 0; g < 2; ++g) {
+      EXPECT_EQ(GroupMembers(s, static_cast<unsigned short>(16385 + g)), members[g]) << where;
+    }
+    unsigned short personal = 0, groups = 0;
+    TL_readDataCount(s, &personal, &groups);
+    EXPECT_EQ(personal, 3) << where;
+  };
+  ops.push_back(Op(
+      "deleteGroup", Start::kOpen,
+      [](TL_FaxUtl* s, const ScratchDir&) { return TL_deleteGroup(s, 16386); },
+      with(kWriteCategories, {33})));
+  ops.back().unchanged = [](TL_FaxUtl* s, const std::string& where) {
+    EXPECT_EQ(GroupMembers(s, 16386), (std::vector<unsigned short>{3, 1})) << where;
+  };
   ops.push_back(Op(
       "writeOkonomi", Start::kOpen,
       [](TL_FaxUtl* s, const ScratchDir&) {
@@ -197,7 +233,7 @@ const char* KindName(FaultKind kind) {
   return names[static_cast<int>(kind)];
 }
 
-// A phone book of three entries and a group, made through the interface with no fault armed.
+// A phone book of three entries and two groups, made through the interface with no fault armed.
 Bytes TemplateBook() {
   ScratchDir dir;
   SessionHolder s;
@@ -210,9 +246,11 @@ Bytes TemplateBook() {
     EXPECT_EQ(TL_writeKojin(s, &k, &number, 0), 0);
   }
   TL_Group g = MakeGroup("group");
-  unsigned short members[] = {1, 2};
-  unsigned short number = 0;
-  EXPECT_EQ(TL_writeGroup(s, &g, &number, 2, members), 0);
+  const unsigned short members[2][2] = {{1, 2}, {3, 1}};
+  for (const unsigned short* list : members) {
+    unsigned short number = 0;
+    EXPECT_EQ(TL_writeGroup(s, &g, &number, 2, list), 0);
+  }
   EXPECT_EQ(TL_closeDataBase(s, 0), 0);
   return ReadFileOrDie(path);
 }
@@ -306,6 +344,7 @@ TEST_F(SweepTest, EveryFailurePointIsSurvived) {
             if (!(pair == before)) {
               EXPECT_TRUE(op.categories.count(pair.category) == 1) << where << ": pair " << pair;
             }
+            if (op.unchanged) op.unchanged(s, where);
           }
         }
         bool saved = op.saves && status == 0;

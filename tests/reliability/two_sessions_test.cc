@@ -64,7 +64,7 @@ TEST_F(TwoSessionsTest, TheFirstSaveWinsAndTheOtherIsRefusedWithItsChangeKept) {
     // However often the loser tries, the book stays as the winner left it.
     for (int retry = 0; retry < 3; ++retry) {
       EXPECT_EQ(TL_closeDataBase(loser, 0), -1);
-      EXPECT_EQ(ErrorOf(loser), (Pair{40, 32}));
+      EXPECT_EQ(ErrorOf(loser), (Pair{40, 33}));
       EXPECT_EQ(NameOf(loser, number_a), lost) << "the refused change is still there";
       EXPECT_EQ(FromHandle(loser)->working_copy.modified(), 1);
       EXPECT_EQ(ReadFileOrDie(Book()), saved);

@@ -153,10 +153,10 @@ TEST_F(SwitchTest, EachFailureLeavesTheSessionOpenOnThePhoneBook) {
   };
   // The temporary directory's name, the working copy's creation, the copy, the reads.
   const Case cases[] = {
-      {FaultKind::kTempName, 1, FileError::kOther, {25, 35}},
-      {FaultKind::kTempName, 2, FileError::kNotFound, {25, 35}},
-      {FaultKind::kTempName, 2, FileError::kNotADirectory, {25, 35}},
-      {FaultKind::kTempName, 2, FileError::kAccessDenied, {25, 34}},
+      {FaultKind::kTempName, 1, FileError::kOther, {25, 36}},
+      {FaultKind::kTempName, 2, FileError::kNotFound, {25, 36}},
+      {FaultKind::kTempName, 2, FileError::kNotADirectory, {25, 36}},
+      {FaultKind::kTempName, 2, FileError::kAccessDenied, {25, 35}},
       {FaultKind::kTempName, 2, FileError::kNoSpace, {25, 14}},
       {FaultKind::kTempName, 2, FileError::kOther, {25, 17}},
       {FaultKind::kCopy, 1, FileError::kOther, {25, 16}},

@@ -117,7 +117,7 @@ TEST_F(PosixSafeSaveTest, ExportsThroughLinks) {
   unsigned short personal[] = {1};
   EXPECT_EQ(TL_writeSrchData(s_, personal, 1, nullptr, 0, 1, dir_.File("to-book").c_str(), nullptr),
             -1);
-  EXPECT_EQ(ErrorOf(s_), (Pair{40, 36}));
+  EXPECT_EQ(ErrorOf(s_), (Pair{40, 37}));
   EXPECT_EQ(ReadFileOrDie(book_), book);
   for (const char* link : {"to-csv", "to-new"}) {
     SCOPED_TRACE(link);

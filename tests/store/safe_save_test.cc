@@ -78,12 +78,12 @@ TEST_F(SafeSaveTest, ASaveIsRefusedWhenAnotherProgramChangedTheBook) {
          WriteFile(dir.File("other.tel"), bytes);
          ASSERT_EQ(std::rename(dir.File("other.tel").c_str(), book.c_str()), 0);
        },
-       {40, 32}},
+       {40, 33}},
       {"written in place",
        [](const std::string& book, const Bytes& bytes, const ScratchDir&) {
          WriteFile(book, bytes);
        },
-       {40, 32}},
+       {40, 33}},
       {"removed",
        [](const std::string& book, const Bytes&, const ScratchDir&) {
          ASSERT_EQ(std::remove(book.c_str()), 0);
@@ -117,13 +117,13 @@ TEST_F(SafeSaveTest, AReadOnlyBookOpensButIsNeverReplaced) {
   ASSERT_TRUE(MakeReadOnly(book_));
   unsigned short number = OpenAndAdd("refused");
   EXPECT_EQ(TL_closeDataBase(s_, 0), -1);
-  EXPECT_EQ(ErrorOf(s_), (Pair{40, 33}));
+  EXPECT_EQ(ErrorOf(s_), (Pair{40, 34}));
   EXPECT_EQ(NameOf(s_, number), "refused");
   EXPECT_EQ(TL_closeDataBase(s_, 1), 0);
   EXPECT_EQ(TL_createDataBase(s_, book_.c_str()), -1);
-  EXPECT_EQ(ErrorOf(s_), (Pair{25, 33}));
+  EXPECT_EQ(ErrorOf(s_), (Pair{25, 34}));
   EXPECT_EQ(FromHandle(s_)->OpenToChange(book_.c_str(), 0), -1);
-  EXPECT_EQ(ErrorOf(s_), (Pair{25, 33}));
+  EXPECT_EQ(ErrorOf(s_), (Pair{25, 34}));
   EXPECT_EQ(ReadFileOrDie(book_), saved_);
   EXPECT_EQ(dir_.List(), std::vector<std::string>{"book.tel"});
   MakeWritable(book_);
@@ -166,11 +166,11 @@ TEST_F(SafeSaveTest, ExportsKeepWhatTheDestinationIs) {
     std::string destination;
     Pair pair;  // (0, 0): written
   } cases[] = {
-      {book_, {40, 36}},
-      {link, {40, 36}},
-      {sub, {40, 37}},
-      {read_only, {40, 33}},
-      {dir_.File("missing/out.csv"), {40, 35}},
+      {book_, {40, 37}},
+      {link, {40, 37}},
+      {sub, {40, 38}},
+      {read_only, {40, 34}},
+      {dir_.File("missing/out.csv"), {40, 36}},
       {shared_link, {0, 0}},
   };
   for (int format : {0, 1}) {
@@ -271,10 +271,10 @@ TEST_F(SafeSaveTest, DirectoriesThatCannotTakeAFileAreNamedByThePair) {
     FileError cause;
     Pair pair;
   } cases[] = {
-      {false, FileError::kNotFound, {25, 35}},      {false, FileError::kNotADirectory, {25, 35}},
-      {false, FileError::kAccessDenied, {25, 34}},  {false, FileError::kReadOnlyVolume, {25, 34}},
-      {true, FileError::kNotFound, {40, 35}},       {true, FileError::kAccessDenied, {40, 34}},
-      {true, FileError::kReadOnlyVolume, {40, 34}},
+      {false, FileError::kNotFound, {25, 36}},      {false, FileError::kNotADirectory, {25, 36}},
+      {false, FileError::kAccessDenied, {25, 35}},  {false, FileError::kReadOnlyVolume, {25, 35}},
+      {true, FileError::kNotFound, {40, 36}},       {true, FileError::kAccessDenied, {40, 35}},
+      {true, FileError::kReadOnlyVolume, {40, 35}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.at_save) + " " + std::to_string(static_cast<int>(c.cause)));

@@ -55,10 +55,20 @@ TEST(DemoTool, GivenDirectoryHoldsAReadablePhoneBookAndNoStrayFiles) {
     ASSERT_EQ(t.status, 0) << t.err;
     EXPECT_FALSE(nlohmann::json::parse(t.out).empty()) << tab;
   }
-  // A second demo in the same directory refuses to replace the phone book.
+  // A second demo in the same directory refuses to replace the phone book, and so does a demo
+  // in a directory that holds only one of its other files; nothing is written there.
   std::string before = ReadAll(book);
   EXPECT_EQ(tmp.Tool({"demo", dir}).status, 3);
   EXPECT_EQ(ReadAll(book), before);
+  for (const char* name : {"demo.csv", "subset.tlb"}) {
+    Scratch other;
+    WriteAll(other.File(name), "mine");
+    Result refused = other.Tool({"demo", other.path()});
+    EXPECT_EQ(refused.status, 3) << name;
+    EXPECT_NE(refused.err.find(name), std::string::npos) << refused.err;
+    EXPECT_EQ(other.List(), std::vector<std::string>{name});
+    EXPECT_EQ(ReadAll(other.File(name)), "mine");
+  }
 }
 
 }  // namespace

@@ -118,34 +118,58 @@ TEST_F(RecordsTool, EveryFailureLeavesTheFileUntouched) {
     const char* says;
   };
   const Case cases[] = {
-      // Text code page 932 cannot hold.
-      {{"add", book_, "--name", "😀"}, 4, "U+1F600"},
-      {{"add", book_, "--name", "Ω≠Ж", "--memo", "한국어"}, 4, "cannot hold"},
-      {{"edit", book_, "1", "--fax", "☎"}, 4, "cannot hold"},
-      // Too long for the field.
-      {{"add", book_, "--name", std::string(41, 'x')}, 4, "too long"},
-      {{"favourites", book_, "--set", "1", "名前が長すぎるお好み"}, 4, "too long"},
-      {{"favourites", book_, "--set", "1", "two words"}, 4, "space"},
-      // Record numbers out of range, or naming nothing.
-      {{"show", book_, "0"}, 2, "out of range"},
-      {{"show", book_, "10000"}, 2, "out of range"},
-      {{"show", book_, "abc"}, 2, "must be a number"},
-      {{"edit", book_, "10000", "--fax", "1"}, 2, "out of range"},
-      {{"show", book_, "5"}, 3, "entry 5"},
-      {{"edit", book_, "5", "--fax", "1"}, 3, "entry 5"},
-      {{"show", book_, "16390"}, 3, "group 16390"},
-      {{"group", book_, "--name", "G", "--members", "1,7"}, 2, "no entry 7"},
-      {{"group", book_, "--name", "G", "--members", "1,x"}, 2, "number"},
-      {{"group", book_, "--name", "G", "--number", "100"}, 2, "16385 to 21384"},
-      {{"add", book_, "--furigana", "あ"}, 2, "--name"},
-      {{"add", book_, "--name", "A", "--line-type", "sideways"}, 2, "line-type"},
-      {{"list", book_, "--tab", "0x0C"}, 2, "--tab"},
-      {{"list", book_, "--tab", "0x60"}, 2, "--tab"},
+    // Text code page 932 cannot hold.
+    {{"add", book_, "--name", "😀"}, 4, "U+1F600"},
+    {{"add", book_, "--name", "Ω≠Ж", "--memo", "한국어"}, 4, "cannot hold"},
+    {{"edit", book_, "1", "--fax", "☎"}, 4, "cannot hold"},
+    // Too long for the field.
+    {{"add", book_, "--name", std::string(41, 'x')}, 4, "too long"},
+    {{"favourites", book_, "--set", "1", "名前が長すぎるお好み"}, 4, "too long"},
+    {{"favourites", book_, "--set", "1", "two words"}, 4, "space"},
+    // Record numbers out of range, or naming nothing.
+    {{"show", book_, "0"}, 2, "out of range"},
+    {{"show", book_, "10000"}, 2, "out of range"},
+    {{"show", book_, "abc"}, 2, "must be a number"},
+    {{"edit", book_, "10000", "--fax", "1"}, 2, "out of range"},
+    {{"show", book_, "5"}, 2, "no entry 5"},
+    {{"edit", book_, "5", "--fax", "1"}, 2, "no entry 5"},
+    {{"show", book_, "16390"}, 2, "no group 16390"},
+    {{"group", book_, "--name", "G", "--members", "1,7"}, 2, "no entry 7"},
+    {{"group", book_, "--name", "G", "--members", "1,x"}, 2, "number"},
+    {{"group", book_, "--name", "G", "--number", "100"}, 2, "16385 to 21384"},
+    {{"add", book_, "--furigana", "あ"}, 2, "--name"},
+    {{"add", book_, "--name", "A", "--line-type", "sideways"}, 2, "line-type"},
+    {{"list", book_, "--tab", "0x0C"}, 2, "--tab"},
+    {{"list", book_, "--tab", "0x60"}, 2, "--tab"},
+    {{"list", book_, "--sort", "age"}, 2, "--sort"},
+#if defined(_WIN32)
+    // The wide command line of Windows carries no stray byte: it arrives as U+FFFD.
+    {{"add", book_, "--name", "a\xFF"}, 4, "--name: code page 932 cannot hold U+FFFD"},
+#else
+    {{"add", book_, "--name", "a\xFF"}, 4, "--name: byte 0xFF is not valid UTF-8"},
+#endif
+    // Each command says what it takes.
+    {{"edit", book_, "16385", "--name", "x"}, 2, "edit takes entries"},
+    {{"favourites", book_, "--set", "3"}, 2, "--clear 3"},
+    {{"group", book_, "--name", "G", "--members", "1,1"}, 2, "entry 1 is given twice"},
+    {{"group", book_, "--name", "G", "--add", "1", "--remove", "1"}, 2, "both"},
+    {{"group", book_, "16385", "--add", "1"}, 2, "no group 16385"},
+    {{"delete", book_, "0"}, 2, "record number"},
+    {{"delete", book_, "5-3"}, 2, "runs backwards"},
+    {{"delete", book_, "9990-16390"}, 2, "not a range"},
+    {{"move", book_, "5", "6"}, 2, "no entry 5"},
+    {{"move", book_, "1", "16390"}, 2, "FROM and TO"},
+    {{"export", book_, dir_.File("x.csv"), "--groups", "16390"}, 2, "group 16390"},
+    // A directory where a file is wanted is named.
+    {{"import", book_, dir_.path()}, 6, "it is a directory"},
+    {{"check", dir_.path()}, 3, "it is a directory"},
+    {{"repair", dir_.path()}, 3, "it is a directory"},
   };
   for (const Case& c : cases) {
     Result run = dir_.Tool(c.args);
     EXPECT_EQ(run.status, c.status) << c.args[0] << " " << c.args.back() << ": " << run.err;
     EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.substr(0, 9), "telbook: ") << run.err;
     EXPECT_EQ(ReadAll(book_), before) << c.args[0] << " " << c.args.back();
   }
   EXPECT_EQ(dir_.List(), std::vector<std::string>{"book.tlb"});

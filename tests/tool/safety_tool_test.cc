@@ -132,6 +132,7 @@ TEST_F(SafetyTool, AChangeIsMadeAgainOnWhatAnotherProgramSaved) {
     strcpy(e.Name, "again");
     unsigned short number = 0;
     book.Check(TL_writeKojin(book.session(), &e, &number, 0), "cannot add");
+    return true;
   });
   EXPECT_EQ(attempts, 2);
   EXPECT_EQ(Names(book_), (std::vector<std::string>{"first", "again"}));
@@ -147,6 +148,7 @@ TEST_F(SafetyTool, AChangeIsMadeAgainOnWhatAnotherProgramSaved) {
       strcpy(e.Name, "once");
       unsigned short number = 0;
       book.Check(TL_writeKojin(book.session(), &e, &number, 0), "cannot add");
+      return true;
     });
     ADD_FAILURE() << "a change made once is not saved over another program's";
   } catch (const tool::ToolError& e) {

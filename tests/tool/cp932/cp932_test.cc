@@ -30,6 +30,10 @@ TEST(Cp932, LookAlikesAreTakenAsTheCodePagesOwn) {
   EXPECT_EQ(From("\xE3\x80\x9C"), "\x81\x60");  // U+301C wave dash
   EXPECT_EQ(From("\xEF\xBD\x9E"), "\x81\x60");  // U+FF5E full-width tilde
   EXPECT_EQ(From("\xE2\x88\x92"), "\x81\x7C");  // U+2212 minus sign
+  // The yen sign and the overline of JIS-Roman are the code page's backslash and tilde, on every
+  // platform alike.
+  EXPECT_EQ(From("\xC2\xA5"), "\x5C");      // U+00A5
+  EXPECT_EQ(From("\xE2\x80\xBE"), "\x7E");  // U+203E
 }
 
 TEST(Cp932, RefusalsNameTheCharacter) {
