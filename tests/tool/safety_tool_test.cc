@@ -96,6 +96,8 @@ TEST_F(SafetyTool, AHeldBookMakesChangesWaitThenGiveUp) {
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"add", book_, "--name", "late", "--wait", "0.3"},
         std::vector<std::string>{"favourites", book_, "--set", "1", "late", "--wait", "0.3"},
+        std::vector<std::string>{"delete", book_, "1", "--wait", "0.3"},
+        std::vector<std::string>{"group", book_, "--name", "late", "--wait", "0.3"},
         std::vector<std::string>{"repair", book_, "--wait", "0.3"}}) {
     SCOPED_TRACE(args[0]);
     auto start = std::chrono::steady_clock::now();
@@ -168,6 +170,9 @@ TEST_F(SafetyTool, AReadOnlyBookIsRefusedWithStatus3) {
        {std::vector<std::string>{"add", book_, "--name", "x"},
         std::vector<std::string>{"edit", book_, "1", "--name", "y"},
         std::vector<std::string>{"favourites", book_, "--set", "2", "z"},
+        std::vector<std::string>{"delete", book_, "1"},
+        std::vector<std::string>{"move", book_, "1", "2"},
+        std::vector<std::string>{"group", book_, "--name", "g", "--members", "1"},
         std::vector<std::string>{"repair", book_}}) {
     SCOPED_TRACE(args[0]);
     Result run = dir_.Tool(args);
@@ -177,6 +182,11 @@ TEST_F(SafetyTool, AReadOnlyBookIsRefusedWithStatus3) {
   }
   EXPECT_EQ(Names(book_), std::vector<std::string>{"kept"});
   EXPECT_EQ(dir_.Tool({"export", book_, dir_.File("out.csv")}).status, 0);
+  // A dry run only looks, so it goes on a book that may not be changed.
+  Result dry = dir_.Tool({"delete", book_, "1", "--dry-run"});
+  EXPECT_EQ(dry.status, 0) << dry.err;
+  EXPECT_NE(dry.out.find("would delete"), std::string::npos) << dry.out;
+  EXPECT_EQ(ReadAll(book_), before);
   MakeWritable(book_);
 }
 
