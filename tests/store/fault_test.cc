@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -119,7 +120,9 @@ TEST_F(SwitchTest, WorkingCopyIsMadeFromTheFileOpenedAndGoesAtDiscardingClose) {
   SessionHolder s;
   ASSERT_EQ(TL_openDataBase(s, Book().c_str()), 0);
   WriteFile(dir_.File("other.tel"), Bytes{1, 2, 3});
-  ASSERT_EQ(rename(dir_.File("other.tel").c_str(), Book().c_str()), 0);
+  std::error_code error;  // std::filesystem replaces an existing name on Windows too
+  std::filesystem::rename(dir_.File("other.tel"), Book(), error);
+  ASSERT_FALSE(error) << error.message();
   ASSERT_EQ(Switch(s), 0);
   EXPECT_EQ(Modified(s), 1);
   FileStore& store = FromHandle(s)->store;
