@@ -120,9 +120,14 @@ TEST_F(SwitchTest, WorkingCopyIsMadeFromTheFileOpenedAndGoesAtDiscardingClose) {
   SessionHolder s;
   ASSERT_EQ(TL_openDataBase(s, Book().c_str()), 0);
   WriteFile(dir_.File("other.tel"), Bytes{1, 2, 3});
-  std::error_code error;  // std::filesystem replaces an existing name on Windows too
+  std::error_code error;
   std::filesystem::rename(dir_.File("other.tel"), Book(), error);
-  ASSERT_FALSE(error) << error.message();
+  // Windows replaces no file that a handle holds open: there the book stays as it was.
+  const bool replaced = !error;
+#if !defined(_WIN32)
+  ASSERT_TRUE(replaced) << error.message();
+#endif
+  if (!replaced) std::remove(dir_.File("other.tel").c_str());
   ASSERT_EQ(Switch(s), 0);
   EXPECT_EQ(Modified(s), 1);
   FileStore& store = FromHandle(s)->store;
@@ -137,7 +142,7 @@ TEST_F(SwitchTest, WorkingCopyIsMadeFromTheFileOpenedAndGoesAtDiscardingClose) {
   EXPECT_LE(dir_.List().size(), 2u);
   EXPECT_EQ(TL_closeDataBase(s, 1), 0);
   EXPECT_EQ(dir_.List(), OnlyBook());
-  EXPECT_EQ(ReadFileOrDie(Book()), (Bytes{1, 2, 3}));
+  EXPECT_EQ(ReadFileOrDie(Book()), replaced ? (Bytes{1, 2, 3}) : EmptyBook());
 }
 
 TEST_F(SwitchTest, EachFailureLeavesTheSessionOpenOnThePhoneBook) {
