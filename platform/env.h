@@ -196,9 +196,8 @@ class Env {
   // flushes the directory. `to` must be in the file's directory. An unnamed file is first linked
   // under a new temporary name beside `to`. The handle stays open and is closed by the caller.
   // On failure `to` is untouched and no new name is left; a named file keeps its name. Windows:
-  // a file that any other handle holds open cannot be replaced, delete sharing or not
-  // (kAccessDenied, or kSharingViolation where that handle shares no delete): the caller may
-  // copy the bytes over it instead.
+  // a file that any handle holds open cannot be replaced, delete sharing or not
+  // (kSharingViolation): the caller may copy the bytes over it instead.
   virtual bool LinkIntoPlace(FileHandle file, const char* name, const char* to,
                              FileError* error) = 0;
   // Writes every byte of `from`, from its start, into `to`: a regular file is written from its
