@@ -1,5 +1,5 @@
 // TL_writeSrchData: checking the request, gathering the members of the chosen groups, running
-// the chosen writer into a file beside the destination, and the one-step replace.
+// the chosen writer into a new file, and putting that file where the destination is.
 #include "export/export_driver.h"
 
 #include <cstring>
@@ -9,6 +9,7 @@
 #include "records/group_codec.h"
 #include "store/errors.h"
 #include "store/file_store.h"
+#include "store/output_file.h"
 #include "store/read_ahead.h"
 
 namespace telbook {
@@ -74,16 +75,6 @@ short ExportDriver::ExpandGroups(uint16_t* personal_count, uint16_t group_count)
   return kOk;
 }
 
-bool ExportDriver::ReplaceDestination(const char* temp, const char* destination) {
-  Env* env = store_->env();
-  OpenError open_error = OpenError::kNone;
-  FileHandle file = env->OpenFile(temp, OpenMode::kUpdate, &open_error);
-  if (file == nullptr) return false;
-  bool synced = env->Sync(file);
-  bool closed = env->Close(file);
-  return synced && closed && env->ReplaceFile(temp, destination);
-}
-
 short ExportDriver::CheckRequest(const uint16_t* personal, uint32_t personal_count_value,
                                  const uint16_t* groups, uint32_t group_count_value) {
   if (!store_->is_open()) {
@@ -140,23 +131,17 @@ short ExportDriver::WriteSrchData(const uint16_t* personal, uint32_t personal_co
   status = Gather(personal, &personal_count, groups, group_count);
   if (status != kOk) return status;
 
-  char temp[kMaxPath];
-  if (!ops_.MakeSiblingTempFile(destination, temp)) {
-    store_->RecordError(category::kFileOpen, detail::kCreateFailed);
-    return kFailed;
-  }
+  OutputFile out(store_);
+  if (!out.BeginExport(destination, category::kClose)) return kFailed;
   if (static_cast<uint16_t>(format_value) == kExportFormatSubset) {
-    status = subset_.Export(personal_, personal_count, groups_, group_count, temp, empty_group);
+    status =
+        subset_.Export(personal_, personal_count, groups_, group_count, out.file(), empty_group);
   } else if (text_writer_ != nullptr) {
-    status = text_writer_->Export(personal_, personal_count, groups_, group_count, temp);
+    status = text_writer_->Export(personal_, personal_count, groups_, group_count, out.file());
   } else {
     status = kFailed;
   }
-  if (status == kOk && !ReplaceDestination(temp, destination)) {
-    store_->RecordError(category::kFileOpen, detail::kCreateFailed);
-    status = kFailed;
-  }
-  if (status != kOk) ops_.Delete(temp);
+  if (status == kOk && !out.Commit(nullptr)) status = kFailed;
   return status;
 }
 

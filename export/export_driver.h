@@ -1,12 +1,11 @@
-// The export driver: TL_writeSrchData, its group expansion and the file that replaces the
-// destination. It runs the text export writer or the phone book subset.
+// The export driver: TL_writeSrchData, its group expansion and the file that takes the
+// destination's place. It runs the text export writer or the phone book subset.
 #ifndef TELBOOK_EXPORT_EXPORT_DRIVER_H_
 #define TELBOOK_EXPORT_EXPORT_DRIVER_H_
 
 #include <cstdint>
 
 #include "export/subset_writer.h"
-#include "store/file_ops.h"
 #include "store/format.h"
 #include "store/record_index.h"
 
@@ -23,8 +22,7 @@ constexpr uint16_t kExportFormatSubset = 1;
 
 class ExportDriver final {
  public:
-  explicit ExportDriver(FileStore* store)
-      : store_(store), ops_(store), lookup_(store), subset_(store) {}
+  explicit ExportDriver(FileStore* store) : store_(store), lookup_(store), subset_(store) {}
   ExportDriver(const ExportDriver&) = delete;
   ExportDriver& operator=(const ExportDriver&) = delete;
 
@@ -34,16 +32,20 @@ class ExportDriver final {
   }
 
   // TL_writeSrchData. Counts and the format are taken from the low 16 bits of their arguments.
-  // The chosen records and the members of the chosen groups are written to a new file beside
-  // the destination, which then replaces the destination in one step. The caller's arrays are
-  // not changed. 0 on success. On failure the destination is as it was and no file of the
-  // export is left:
+  // The chosen records and the members of the chosen groups are written whole to a new file
+  // (OutputFile), which then replaces the destination in one step, keeping its permissions;
+  // a destination of several hard links, a FIFO, a character device or a socket is written into
+  // instead, symbolic links are followed. The caller's arrays are not changed. 0 on success. On
+  // failure no file of the export is left and the destination is as it was (but for a write into
+  // it that failed part-way, kWriteFailed):
   //   -1 with (kClose, kOpenFailed) when no phone book is open;
   //   -1 with (kClose, kBadRecordNumber) when a count is above 9999, (kClose, kNoCountPlace) when a
   //   list with a count is null; the group expansion's failure: -1 with (kWriteGroup,
   //   kBadRecordNumber), (kOpenGroup, kNoMemory) or the file layer's status and pair; the writer's
   //   status and pair (-5 from the text export when it has no record buffer); -1 with (kFileOpen,
-  //   kCreateFailed) when the destination is null or cannot be replaced.
+  //   kCreateFailed) when the destination is null; -1 with the destination's (kClose, detail) of
+  //   OutputFile: kIsOpenBook for the open phone book itself, kNotWritableKind for a directory or
+  //   a block device, kReadOnly, kNoDirectory, kDirectoryNotWritable, kWriteFailed.
   short WriteSrchData(const uint16_t* personal, uint32_t personal_count, const uint16_t* groups,
                       uint32_t group_count, uint32_t format_value, const char* destination,
                       int16_t* empty_group);
@@ -70,11 +72,8 @@ class ExportDriver final {
   short ExpandGroups(uint16_t* personal_count, uint16_t group_count);
   // Adds n to the personal list unless it is there; the list is compacted first when full.
   void AddMember(uint16_t n, uint16_t* length);
-  // Flushes the finished file and puts it in the place of the destination.
-  bool ReplaceDestination(const char* temp, const char* destination);
 
   FileStore* store_;
-  FileOps ops_;
   IndexLookup lookup_;
   SubsetWriter subset_;
   TextExportWriter* text_writer_ = nullptr;

@@ -39,7 +39,7 @@ uint32_t SubsetWriter::Convert(BookFileWriter::Table table, uint8_t* record, siz
 }
 
 short SubsetWriter::Export(const uint16_t* personal, uint16_t personal_count,
-                           const uint16_t* groups, uint16_t group_count, const char* file_name,
+                           const uint16_t* groups, uint16_t group_count, FileHandle out,
                            int16_t* empty_group) {
   using namespace format;
   if (converter_ == nullptr) return kFailed;
@@ -70,7 +70,7 @@ short SubsetWriter::Export(const uint16_t* personal, uint16_t personal_count,
   // Every used slot is read and its kind checked, chosen or not; group slots above 5000 too.
   BookFileWriter::Plan plan;
   plan.whole_records = true;
-  bool written = writer_.Write(file_name, plan, this, header, favourites);
+  bool written = writer_.Write(out, plan, this, header, favourites);
   empty_group_ = nullptr;
   return written ? kOk : kFailed;
 }

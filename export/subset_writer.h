@@ -31,16 +31,16 @@ class SubsetWriter final : public BookFileWriter::RecordHook {
 
   void Wire(const RecordConverter* converter) { converter_ = converter; }
 
-  // Writes a version-2 phone book at file_name (created anew) holding the chosen personal
+  // Writes a version-2 phone book into out, a new empty file, holding the chosen personal
   // entries and groups of the open phone book; numbers outside a list's range are passed over.
   // The favourite names become the defaults and no record keeps a category. A file opened as
   // version 0 or 1 gives a subset with the version text "0200". Sets *empty_group to 1 (when not
   // null) for each chosen group without members; never to 0.
-  // 0, or -1: with the file layer's pair when a read, the create or a write fails, with none
-  // when memory runs out, the magic does not match the version, or a used record (chosen or
-  // not) is not of its table's kind. After a failure the file is gone.
+  // 0, or -1: with the file layer's pair when a read or a write fails, with none when memory
+  // runs out, the magic does not match the version, or a used record (chosen or not) is not of
+  // its table's kind. After a failure out holds any part of the file.
   short Export(const uint16_t* personal, uint16_t personal_count, const uint16_t* groups,
-               uint16_t group_count, const char* file_name, int16_t* empty_group);
+               uint16_t group_count, FileHandle out, int16_t* empty_group);
 
   // The writer's hook: the chosen records, converted without repair, their favourite dropped.
   bool Keeps(BookFileWriter::Table table, uint32_t n) override {

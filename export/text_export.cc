@@ -381,20 +381,20 @@ short TextExportWriter::WriteGroupLines(Output* out) {
 }
 
 short TextExportWriter::Export(const uint16_t* personal, uint16_t personal_count,
-                               const uint16_t* groups, uint16_t group_count,
-                               const char* file_name) {
-  return Run(personal, personal_count, groups, group_count, file_name, nullptr);
+                               const uint16_t* groups, uint16_t group_count, FileHandle out) {
+  if (out == nullptr) return kFailed;
+  FileSink file_sink(&accessor_, out);
+  return Run(personal, personal_count, groups, group_count, &file_sink);
 }
 
 short TextExportWriter::ExportTo(const uint16_t* personal, uint16_t personal_count,
                                  const uint16_t* groups, uint16_t group_count, TextSink* sink) {
-  return Run(personal, personal_count, groups, group_count, nullptr, sink);
+  if (sink == nullptr) return kFailed;
+  return Run(personal, personal_count, groups, group_count, sink);
 }
 
 short TextExportWriter::Run(const uint16_t* personal, uint16_t personal_count,
-                            const uint16_t* groups, uint16_t group_count, const char* file_name,
-                            TextSink* sink) {
-  if (file_name == nullptr && sink == nullptr) return kFailed;
+                            const uint16_t* groups, uint16_t group_count, TextSink* out) {
   Env* env = store_->env();
   Output output(env);
   if (!output.Obtain()) return kFailed;
@@ -408,14 +408,7 @@ short TextExportWriter::Run(const uint16_t* personal, uint16_t personal_count,
     store_->RecordError(category::kClose, detail::kBadRecordNumber);
     return kFailed;
   }
-  FileHandle file = nullptr;
-  if (file_name != nullptr) {
-    OpenError open_error = OpenError::kNone;
-    file = env->OpenFile(file_name, OpenMode::kCreate, &open_error);
-    if (file == nullptr) return kFailed;
-  }
-  FileSink file_sink(&accessor_, file);
-  output.Start(file != nullptr ? &file_sink : sink);
+  output.Start(out);
 
   memset(marked_, 0, sizeof(marked_));
   SetChosen(personal, personal_count, 0);
@@ -426,12 +419,6 @@ short TextExportWriter::Run(const uint16_t* personal, uint16_t personal_count,
     status = WriteGroupLines(&output);
   }
   if (status == kOk && !output.Flush()) status = EndLine(output);
-  if (file == nullptr) return status;
-  // A close that fails may have lost what was written.
-  if (accessor_.Close(file) != kOk && status == kOk) {
-    store_->RecordError(category::kClose, detail::kRecordFailed);
-    status = kFailed;
-  }
   return status;
 }
 

@@ -38,14 +38,13 @@ class TextExportWriter final {
   TextExportWriter& operator=(const TextExportWriter&) = delete;
 
   // Writes one line per chosen personal entry, then one per chosen group, each in ascending
-  // record number, into a file created anew at file_name. Numbers outside their list's range are
-  // passed over. 0; -5 with (kClose, kNoMemory) when the record buffer cannot be had; -1 otherwise:
-  // with no pair when the line buffer or the file cannot be had, (kClose, kNoMemory) when memory
-  // runs out later, (kClose, kRecordFailed) when a chosen record cannot be read, is not of its
-  // list's kind, or a line cannot be written whole (or the file cannot be closed). After a failure
-  // the file is left to the caller, possibly partly written.
+  // record number, into out, a new empty file. Numbers outside their list's range are passed
+  // over. 0; -5 with (kClose, kNoMemory) when the record buffer cannot be had; -1 otherwise:
+  // with no pair when the line buffer cannot be had, (kClose, kNoMemory) when memory runs out
+  // later, (kClose, kRecordFailed) when a chosen record cannot be read, is not of its list's
+  // kind, or a line cannot be written whole. After a failure out holds any part of the file.
   short Export(const uint16_t* personal, uint16_t personal_count, const uint16_t* groups,
-               uint16_t group_count, const char* file_name);
+               uint16_t group_count, FileHandle out);
   // The same bytes handed to a sink instead of a file, a block at a time; a block the sink
   // refuses fails the export with (kClose, kRecordFailed), the blocks before it handed out.
   short ExportTo(const uint16_t* personal, uint16_t personal_count, const uint16_t* groups,
@@ -55,9 +54,9 @@ class TextExportWriter final {
   class Output;
   class FileSink;
 
-  // The export into the file named, or into the sink when file_name is null.
+  // The export into out, which is not null.
   short Run(const uint16_t* personal, uint16_t personal_count, const uint16_t* groups,
-            uint16_t group_count, const char* file_name, TextSink* sink);
+            uint16_t group_count, TextSink* out);
   // slots: the personal index; record: a buffer of at least the longest personal record.
   short WritePersonalLines(const uint8_t* slots, MemoryBlock* record, Output* out);
   short WriteGroupLines(Output* out);

@@ -7,6 +7,7 @@
 #include "interface/session.h"
 #include "records/record_reader.h"
 #include "store/book_file_writer.h"
+#include "store/output_file.h"
 #include "store/book_header.h"
 #include "store/errors.h"
 #include "store/record_index.h"
@@ -60,10 +61,13 @@ short WriteSalvage(TL_FaxUtl* session, const char* path, SalvageConversion* keep
   book_header::EncodeSaved(header, 0, 0);
   BookFileWriter::Plan plan;
   plan.read_kept_only = true;
-  plan.sync = true;
   plan.error_category = category::kClose;
+  // Made whole and flushed before it takes its name, as an export is.
+  OutputFile out(store);
+  if (!out.BeginExport(path, category::kClose)) return kFailed;
   BookFileWriter writer(store);
-  return writer.Write(path, plan, keep, header, store->favourites()) ? kOk : kFailed;
+  if (!writer.Write(out.file(), plan, keep, header, store->favourites())) return kFailed;
+  return out.Commit(nullptr) ? kOk : kFailed;
 }
 
 }  // namespace inspection

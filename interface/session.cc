@@ -8,6 +8,7 @@ namespace telbook {
 
 Session::Session(Env* env)
     : store(env),
+      writers_lock(&store),
       export_driver(&store),
       opener(&store),
       closer(&store),
@@ -23,7 +24,7 @@ Session::Session(Env* env)
   opener.Wire(&accessor);
   working_copy.Wire(&Session::IndexReloaded, this);
   export_driver.Wire(&converter, &text_writer);
-  closer.Wire(&working_copy, &save_conversion);
+  closer.Wire(&working_copy, &writers_lock, &save_conversion);
   writer.Wire(&working_copy);
   deleter.Wire(&working_copy, &writer);
   enumerator.Wire(&tab_browser);
@@ -43,6 +44,14 @@ short Session::CreateDataBase(const char* path) {
 short Session::OpenDataBase(const char* path) {
   short status = opener.Open(path);
   if (status == kOk) tab_browser.RebuildOtherClass();
+  return status;
+}
+
+short Session::OpenToChange(const char* path, uint32_t wait_ms) {
+  if (store.is_open()) return kFailed;
+  if (writers_lock.Hold(path, wait_ms, category::kDataBase) != kOk) return kFailed;
+  short status = OpenDataBase(path);
+  if (status != kOk) writers_lock.Release();
   return status;
 }
 

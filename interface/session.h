@@ -18,6 +18,7 @@
 #include "store/file_store.h"
 #include "store/opener.h"
 #include "store/working_copy.h"
+#include "store/writers_lock.h"
 
 namespace telbook {
 
@@ -35,9 +36,17 @@ class Session final {
   // rebuild of the index just read.
   short CreateDataBase(const char* path);
   short OpenDataBase(const char* path);
+  // For callers of the library's own C++ (the tool): opens the phone book to change it, holding
+  // its writers' lock from before the open until the close, so that no other writer's save can
+  // fall between what this session reads and what it saves. Waits up to wait_ms for another
+  // holder. -1 with no pair while a phone book is open; -1 with the lock's (kDataBase, detail):
+  // kInUse past the wait, kReadOnly, kNotWritableKind or kOpenFailed; else OpenDataBase's status,
+  // the lock let go on a failure.
+  short OpenToChange(const char* path, uint32_t wait_ms);
 
   // Components, in the order they are built.
   FileStore store;
+  WritersLock writers_lock;
   ExportDriver export_driver;
   Opener opener;
   Closer closer;

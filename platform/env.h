@@ -163,7 +163,8 @@ class Env {
   // Follows the symbolic links at the end of path and writes the path of the file they lead to
   // into out[kMaxPath], which may not exist (a dangling link leads to its target's name); a
   // path that is no link is copied as it is. A relative link is resolved against its own
-  // directory. On Windows a link is answered with its target's full path.
+  // directory. On Windows a link is answered with its target's full path. A link of Linux's
+  // /proc on the way (/dev/stdout leads to one) names an open file, not a path: kUnsupported.
   virtual bool ResolveLink(const char* path, char* out, FileError* error) = 0;
   // Gives file the permissions of the file at `like` and, where this process may set them, its
   // owner and group (each kept apart: a group the user belongs to is kept when the owner cannot
@@ -195,9 +196,8 @@ class Env {
   // flushes the directory. `to` must be in the file's directory. An unnamed file is first linked
   // under a new temporary name beside `to`. The handle stays open and is closed by the caller.
   // On failure `to` is untouched and no new name is left; a named file keeps its name. Windows:
-  // a file that any other handle holds open cannot be replaced, delete sharing or not
-  // (kAccessDenied, or kSharingViolation where that handle shares no delete): the caller may
-  // copy the bytes over it instead.
+  // a file that any handle holds open cannot be replaced, delete sharing or not
+  // (kSharingViolation): the caller may copy the bytes over it instead.
   virtual bool LinkIntoPlace(FileHandle file, const char* name, const char* to,
                              FileError* error) = 0;
   // Writes every byte of `from`, from its start, into `to`: a regular file is written from its

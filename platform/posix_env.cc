@@ -578,6 +578,9 @@ class PosixEnv final : public Env {
       struct stat st;
       if (lstat(out, &st) != 0) return errno == ENOENT ? Succeed(error) : FailErrno(error);
       if (!S_ISLNK(st.st_mode)) return Succeed(error);
+      // The links of /proc name a process's open files and places, not paths: /dev/stdout
+      // redirected to a file would otherwise have that file replaced by name.
+      if (strncmp(out, "/proc/", 6) == 0) return Fail(error, FileError::kUnsupported);
       if (hop == kMaxHops) break;
       char target[kMaxPath];
       ssize_t n = readlink(out, target, sizeof target);

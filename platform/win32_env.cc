@@ -202,6 +202,21 @@ bool WriteAll(HANDLE handle, const uint8_t* data, DWORD length) {
 // link planted at a temporary name.
 constexpr DWORD kNoFollow = FILE_FLAG_OPEN_REPARSE_POINT;
 
+// Whether a handle holds the plain, writable file at path open: an open sharing nothing fails.
+bool IsHeldOpen(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+    return false;
+  }
+  HANDLE handle = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    CloseHandle(handle);
+    return false;
+  }
+  return GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
 // Whether the path names a plain file: no directory, no reparse point.
 bool IsPlainFile(const char* path, FileError* error) {
   DWORD attributes = GetFileAttributesA(path);
@@ -454,7 +469,12 @@ class Win32Env final : public Env {
   bool LinkIntoPlace(FileHandle, const char* name, const char* to, FileError* error) override {
     if (name[0] == '\0') return Fail(error, FileError::kUnsupported);
     if (!MoveFileExA(name, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      return FailLastError(error);
+      DWORD e = GetLastError();
+      // A file that any handle holds open is refused as if access were denied; it is told from
+      // a real denial by an open that shares nothing.
+      if (e == ERROR_ACCESS_DENIED && IsHeldOpen(to))
+        return Fail(error, FileError::kSharingViolation);
+      return Fail(error, ErrorFromWin32(e));
     }
     return Succeed(error);
   }

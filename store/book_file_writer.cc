@@ -26,19 +26,15 @@ bool BookFileWriter::Fail(uint16_t detail) {
   return false;
 }
 
-bool BookFileWriter::Write(const char* path, const Plan& plan, RecordHook* hook, uint8_t* header,
+bool BookFileWriter::Write(FileHandle out, const Plan& plan, RecordHook* hook, uint8_t* header,
                            const uint8_t* favourites) {
   plan_ = &plan;
   hook_ = hook;
   MemoryBlock buffer;
   if (!buffer.Obtain(store_->env(), kBufferSize[kPersonal])) {
     Fail(detail::kNoMemory);
-    ops_.Delete(path);
-    return false;
-  }
-  FileHandle out = accessor_.Open(path, OpenMode::kCreate);
-  if (out == nullptr) {
-    ops_.Delete(path);
+    plan_ = nullptr;
+    hook_ = nullptr;
     return false;
   }
 
@@ -66,15 +62,9 @@ bool BookFileWriter::Write(const char* path, const Plan& plan, RecordHook* hook,
       ok = Fail(detail::kRecordFailed);
     }
   }
-  // With sync, nothing may take another file's place before its every byte is on the device.
-  if (ok && plan.sync && !store_->env()->Sync(out)) ok = Fail(detail::kRecordFailed);
   buffer.Release();
   records_.Release();
   window_.Release();
-  // A close that fails may have lost what was written.
-  bool closed = accessor_.Close(out) == kOk;
-  if (ok && !closed) ok = Fail(detail::kRecordFailed);
-  if (!ok) ops_.Delete(path);
   plan_ = nullptr;
   hook_ = nullptr;
   return ok;

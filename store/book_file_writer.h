@@ -10,7 +10,6 @@
 #include "platform/env.h"
 #include "platform/memory_block.h"
 #include "store/append_buffer.h"
-#include "store/file_accessor.h"
 #include "store/file_ops.h"
 #include "store/format.h"
 #include "store/record_index.h"
@@ -51,8 +50,6 @@ class BookFileWriter final {
     // A record longer than the longest of its kind is read whole, in a larger buffer, rather
     // than as far as the kind's buffer holds.
     bool whole_records = false;
-    // The file is flushed to the device before it is closed.
-    bool sync = false;
     // Used slots the hook does not keep are passed over unread, so that records that cannot be
     // read may be left out; otherwise every used slot is read and its kind checked, kept or not.
     bool read_kept_only = false;
@@ -63,24 +60,19 @@ class BookFileWriter final {
   };
 
   explicit BookFileWriter(FileStore* store)
-      : store_(store),
-        accessor_(store),
-        ops_(store),
-        lookup_(store),
-        records_(store),
-        window_(store) {}
+      : store_(store), ops_(store), lookup_(store), records_(store), window_(store) {}
   BookFileWriter(const BookFileWriter&) = delete;
   BookFileWriter& operator=(const BookFileWriter&) = delete;
 
-  // Writes a version-2 phone book at path, created anew, from the open phone book: every used
-  // slot up to the table's last_slot (or, with read_kept_only, every one the hook keeps) is read
-  // through the store's read-ahead block and its kind checked, and those the hook keeps are
-  // converted and written. The header and favourites go
-  // at the start, the header's counts set to the records written. True on success, the file
-  // closed. On failure the file is deleted, and the pair is (error_category, detail), the file
-  // layer's (kFileOpen, kCreateFailed) when the file cannot be created, or as the plan says.
-  // The in-memory fixed part and the open file are only read.
-  bool Write(const char* path, const Plan& plan, RecordHook* hook, uint8_t* header,
+  // Writes a version-2 phone book into out, a new empty file open for writing, from the open
+  // phone book: every used slot up to the table's last_slot (or, with read_kept_only, every one
+  // the hook keeps) is read through the store's read-ahead block and its kind checked, and those
+  // the hook keeps are converted and written. The header and favourites go at the start, the
+  // header's counts set to the records written. True on success; out is neither flushed nor
+  // closed, and after a failure holds any part of the file. The pair of a failure is
+  // (error_category, detail) or as the plan says. The in-memory fixed part and the open file are
+  // only read.
+  bool Write(FileHandle out, const Plan& plan, RecordHook* hook, uint8_t* header,
              const uint8_t* favourites);
 
  private:
@@ -88,7 +80,6 @@ class BookFileWriter final {
   bool Fail(uint16_t detail);
 
   FileStore* store_;
-  FileAccessor accessor_;
   FileOps ops_;
   IndexLookup lookup_;
   AppendBuffer records_;

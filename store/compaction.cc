@@ -11,7 +11,7 @@
 
 namespace telbook {
 
-short Compaction::Run(const char* path) {
+short Compaction::Run(FileHandle out) {
   // Always version 2, so always the version-2 magic, whatever the phone book was opened as (a
   // version-3 magic beside "0200" would fail the magic check).
   uint8_t header[format::kHeaderSize];
@@ -21,9 +21,8 @@ short Compaction::Run(const char* path) {
   BookFileWriter::Plan plan;
   plan.last_slot[BookFileWriter::kGroup] = format::kUsedGroupSlots;
   plan.keep_slot_bytes = true;
-  plan.sync = true;
   plan.error_category = category::kClose;
-  return writer_.Write(path, plan, conversion_, header, store_->favourites()) ? kOk : kFailed;
+  return writer_.Write(out, plan, conversion_, header, store_->favourites()) ? kOk : kFailed;
 }
 
 }  // namespace telbook

@@ -16,14 +16,13 @@ class Compaction final {
   // The conversion every record passes through on its way into the saved file.
   void Wire(BookFileWriter::RecordHook* conversion) { conversion_ = conversion; }
 
-  // Writes the compacted phone book to path (replacing the empty file there), flushes it to the
-  // device and closes it: 0. Personal slots 1 to 9999 and group slots 1 to 5000 are kept; the
-  // saved file's group slots 5001 to 9999 are free. The in-memory header, favourites and index
-  // tables and the working copy are only read, so every record reads as before whatever
-  // happens here. On failure: -1 with (kClose, kNoMemory), (kClose, kBadRecordNumber) when the
-  // index is not there, (kFileOpen, kCreateFailed) when the file cannot be created, or
-  // (kClose, kRecordFailed) when a record or a write failed; the file at path is deleted.
-  short Run(const char* path);
+  // Writes the compacted phone book into out, a new empty file: 0. Personal slots 1 to 9999 and
+  // group slots 1 to 5000 are kept; the saved file's group slots 5001 to 9999 are free. The
+  // in-memory header, favourites and index tables and the working copy are only read, so every
+  // record reads as before whatever happens here. On failure: -1 with (kClose, kNoMemory),
+  // (kClose, kBadRecordNumber) when the index is not there, or (kClose, kRecordFailed) when a
+  // record or a write failed; out then holds any part of the file.
+  short Run(FileHandle out);
 
  private:
   FileStore* store_;

@@ -67,6 +67,14 @@ constexpr uint16_t kInUse = 24;
 constexpr uint16_t kRecordFailed = 30;
 constexpr uint16_t kNoFreeSlot = 31;
 constexpr uint16_t kNoRecord = 32;  // the slot of the number is free
+// Causes of a refused save or export; with kInUse for a writers' lock another program held
+// past the wait, with kWriteFailed for a write into an existing file that failed part-way.
+constexpr uint16_t kChanged = 33;               // another program changed or replaced the file
+constexpr uint16_t kReadOnly = 34;              // the file may not be written
+constexpr uint16_t kDirectoryNotWritable = 35;  // no file may be made in the directory
+constexpr uint16_t kNoDirectory = 36;           // the directory is missing or is not one
+constexpr uint16_t kIsOpenBook = 37;            // the destination is the open phone book
+constexpr uint16_t kNotWritableKind = 38;       // a directory, or a kind of file never written
 }  // namespace detail
 
 // Statuses of the exported functions.

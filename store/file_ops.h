@@ -1,5 +1,5 @@
-// File operations of the store beyond one call each: positioned reads and writes, whole-file
-// copy and delete, and the names of new temporary files.
+// File operations of the store beyond one call each: positioned reads and writes, and the
+// delete of a whole file.
 #ifndef TELBOOK_STORE_FILE_OPS_H_
 #define TELBOOK_STORE_FILE_OPS_H_
 
@@ -24,17 +24,8 @@ class FileOps final {
   // writes exactly length bytes. 0, or -1 with the pair of the step that failed.
   short PositionedWrite(FileHandle file, const void* buffer, uint32_t offset, uint32_t length,
                         SeekMode mode, uint32_t* position);
-  // Copies a file, refusing an existing destination; with clear_read_only 1 the copy loses its
-  // read-only attribute. True when the copy was made. Records no pair.
-  bool Copy(const char* from, const char* to, uint16_t clear_read_only);
   // Deletes a file; the outcome is not looked at. Always 0.
   short Delete(const char* path);
-
-  // Makes a new empty file named "tel..." in the system's temporary directory, its path in
-  // out[kMaxPath]. Records no pair.
-  bool MakeTempFile(char* out);
-  // The same in the directory of `path`, for files that will replace `path` in one step.
-  bool MakeSiblingTempFile(const char* path, char* out);
 
  private:
   FileStore* store_;

@@ -91,6 +91,9 @@ class FileStore final {
 
   // The open file (the phone book in read mode, or the working copy after the switch).
   FileHandle handle = nullptr;
+  // The phone book file as the open found it: a save goes through only while the file at the
+  // path is still this one, unchanged.
+  FileIdentity identity;
   // Format version at the last header read (0 to 3), possibly lowered to 1 by the probe.
   uint16_t format_version = 0;
   GroupCursor group_cursor;

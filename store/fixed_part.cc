@@ -8,8 +8,21 @@
 #include "store/coding.h"
 #include "store/file_store.h"
 #include "store/format.h"
+#include "store/record_index.h"
 
 namespace telbook {
+
+namespace {
+
+uint16_t CountUsed(const uint8_t* slots, uint32_t count) {
+  uint16_t used = 0;
+  for (uint32_t n = 0; n < count; ++n) {
+    if (Slot::kind(slots + format::kSlotSize * n) != format::kKindFree) ++used;
+  }
+  return used;
+}
+
+}  // namespace
 
 bool FixedPart::LayOut(const char* path) {
   using namespace format;
@@ -66,7 +79,6 @@ short FixedPart::Read(FileHandle file) {
     return kFailed;
   }
   uint8_t* header = store_->header();
-  if (store_->group_count() > kGroupLimit) store_->set_group_count(kGroupLimit);
   store_->format_version = book_header::Version(header);
 
   uint8_t* personal_high = personal + kLowTableSize;
@@ -88,6 +100,10 @@ short FixedPart::Read(FileHandle file) {
     }
   }
   if (!book_header::MagicFits(header, store_->format_version)) return kFailed;
+  // The counts are those of the used slots, whatever the header says: a walk then hands out
+  // every record and only those, and a save writes them right.
+  book_header::EncodeCounts(header, CountUsed(personal, kSlotsPerTable),
+                            CountUsed(group, kUsedGroupSlots));
   return kOk;
 }
 

@@ -23,6 +23,14 @@ bool Opener::Prepare(const char* path, short* status) {
 
 short Opener::Finish() {
   FileStore* fs = store_;
+  // What a save compares the file at the path with, under the writers' lock.
+  if (!fs->env()->IdentityOf(fs->handle, &fs->identity, nullptr)) {
+    session_accessor_->Close(fs->handle);
+    fs->handle = nullptr;
+    fs->ReleaseBuffers();
+    fs->RecordError(category::kDataBase, detail::kOpenFailed);
+    return kFailed;
+  }
   short status = fixed_part_.Read(fs->handle);
   if (status != kOk) {
     session_accessor_->Close(fs->handle);
@@ -36,6 +44,14 @@ short Opener::Create(const char* path) {
   short status;
   if (!Prepare(path, &status)) return status;
   FileStore* fs = store_;
+  // A file the user may not write is never replaced.
+  FileInfo existing;
+  if (fs->env()->Inspect(path, &existing, nullptr) && existing.kind == FileKind::kRegular &&
+      !existing.writable) {
+    fs->ReleaseBuffers();
+    fs->RecordError(category::kDataBase, detail::kReadOnly);
+    return kFailed;
+  }
   // A file that could not be laid out completely is not reported as created: it would open as
   // a truncated book of another layout.
   bool laid_out = fixed_part_.LayOut(path);

@@ -17,9 +17,11 @@ class Opener final {
 
   void Wire(FileAccessor* session_accessor) { session_accessor_ = session_accessor; }
 
-  // 0, or -1. A path of 260 bytes or more records (kDataBase, kOpenFailed) and opens nothing.
+  // 0, or -1. A path of 260 bytes or more records (kDataBase, kOpenFailed) and opens nothing;
+  // an existing regular file the user may not write is not replaced: (kDataBase, kReadOnly).
   short Create(const char* path);
-  // 0, -1, or -2 with (kDataBase, kInUse) when another program holds the file.
+  // 0, -1, or -2 with (kDataBase, kInUse) when another program holds the file. The identity of
+  // the file opened is kept for the save; the counts are those of the used slots.
   short Open(const char* path);
 
  private:

@@ -33,10 +33,14 @@ class WorkingCopy final {
   // 1 after the switch to the working copy, 0 while the session works on the phone book itself.
   uint16_t modified() const { return modified_; }
 
-  // Copies the phone book to a new working copy and reopens the session on it in update mode.
-  // 0, or -1 with (kDataBase, kOpenFailed) or the fixed part read's pair; on failure the session
-  // stays open on the phone book in read mode, as before the call, and the pair is that of the
-  // failure whatever the index reload recorded.
+  // Copies the phone book, from the handle the open holds, to a new working copy in the
+  // temporary directory and goes on with the session there. The copy has no name where the
+  // system allows (store work_path is then empty) and goes away with its handle. 0, or -1 with
+  // (kDataBase, kNoDirectory) or (kDataBase, kDirectoryNotWritable) for a temporary directory
+  // that is missing, no directory or not writable, (kDataBase, kWriteFailed) for a full device,
+  // (kDataBase, kOpenFailed) when the copy cannot be made, or the fixed part read's pair; on
+  // failure the session stays open on the phone book in read mode, as before the call, and the
+  // pair is that of the failure whatever the index reload recorded.
   short Switch();
   // Switches when the session is not yet modified. 0 when it works on the working copy.
   short Ensure() { return modified_ == 1 ? kOk : Switch(); }
@@ -44,6 +48,9 @@ class WorkingCopy final {
   void Drop();
 
  private:
+  // Closes a copy that is not to be used and deletes it when it has a name.
+  void Discard(FileHandle copy);
+
   void IndexWasReloaded() {
     if (index_reloaded_ != nullptr) index_reloaded_(context_);
   }

@@ -1,6 +1,19 @@
 // Helpers shared by the tests; see test_util.h.
 #include "test_util.h"
 
+#if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#undef CopyFile
+#undef DeleteFile
+#undef ReplaceFile
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +24,7 @@
 #include <ostream>
 #include <random>
 
+#include "interface/session.h"
 #include "store/format.h"
 
 namespace telbook {
@@ -158,6 +172,42 @@ void SetGroupSlot(Bytes* book, int n, uint8_t kind, uint8_t tab, uint16_t length
   SetSlot(book, format::GroupSlotOffset(static_cast<uint32_t>(n)), kind, tab, length, offset);
 }
 
+bool HasUnnamedFiles(const std::string& dir) {
+  char name[kMaxPath];
+  Env* env = Env::Default();
+  FileHandle file =
+      env->CreateTempFile((dir + "/").c_str(), "tel", TempKind::kLinkable, name, nullptr);
+  if (file == nullptr) return false;
+  env->Close(file);
+  if (name[0] == '\0') return true;
+  env->DeleteFile(name);
+  return false;
+}
+
+bool MakeHardLink(const std::string& existing, const std::string& link) {
+#if defined(_WIN32)
+  return CreateHardLinkA(link.c_str(), existing.c_str(), nullptr) != FALSE;
+#else
+  return ::link(existing.c_str(), link.c_str()) == 0;
+#endif
+}
+
+bool MakeReadOnly(const std::string& path) {
+#if defined(_WIN32)
+  return SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY) != FALSE;
+#else
+  return chmod(path.c_str(), 0444) == 0;
+#endif
+}
+
+void MakeWritable(const std::string& path) {
+#if defined(_WIN32)
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+#else
+  chmod(path.c_str(), 0644);
+#endif
+}
+
 Pair ErrorOf(TL_FaxUtl* s) {
   Pair p{0xFFFF, 0xFFFF};
   TL_getErrorInfo(s, &p.category, &p.detail);
@@ -204,6 +254,25 @@ TL_Kojin FullKojin() {
   k.HostByte2 = 7;
   k.RelayOutput = 1;
   return k;
+}
+
+std::vector<std::string> BookAndWorkingCopy(const ScratchDir& dir, const std::string& book,
+                                            TL_FaxUtl* s) {
+  std::vector<std::string> names = {book};
+  if (FromHandle(s)->working_copy.modified() == 1) {
+    // Named or not, a working copy that shows in the directory is held by the session's handle
+    // (a file deleted on close shows until it is closed).
+    Env* env = Env::Default();
+    for (const std::string& name : dir.List()) {
+      bool held = false;
+      if (name != book && name.rfind("tel", 0) == 0 &&
+          env->IsHeld(dir.File(name).c_str(), &held, nullptr) && held) {
+        names.push_back(name);
+      }
+    }
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace test

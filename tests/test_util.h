@@ -41,6 +41,14 @@ Bytes ReadFileOrDie(const std::string& path);
 void WriteFile(const std::string& path, const Bytes& data);
 bool FileExists(const std::string& path);
 
+// Whether the file system of dir makes temporary files without a name (Linux O_TMPFILE).
+bool HasUnnamedFiles(const std::string& dir);
+
+// A second name for a file; the read-only permission or attribute, and back.
+bool MakeHardLink(const std::string& existing, const std::string& link);
+bool MakeReadOnly(const std::string& path);
+void MakeWritable(const std::string& path);
+
 void PutU16(Bytes* b, size_t at, uint16_t v);
 void PutU32(Bytes* b, size_t at, uint32_t v);
 uint16_t GetU16(const Bytes& b, size_t at);
@@ -101,6 +109,11 @@ inline std::ostream& operator<<(std::ostream& os, const Pair& p) {
   return os << "(" << p.category << ", " << p.detail << ")";
 }
 Pair ErrorOf(TL_FaxUtl* s);
+
+// The names a session on dir/book may show in dir, sorted: the book and, while the session is
+// changed, its working copy where that shows in the directory.
+std::vector<std::string> BookAndWorkingCopy(const ScratchDir& dir, const std::string& book,
+                                            TL_FaxUtl* s);
 
 }  // namespace test
 }  // namespace telbook

@@ -30,6 +30,7 @@ void AddGroupCommand(CLI::App* app, Action* action);
 void AddSearchCommand(CLI::App* app, Action* action);
 void AddExportCommand(CLI::App* app, Action* action);
 void AddCheckCommand(CLI::App* app, Action* action);
+void AddCleanCommand(CLI::App* app, Action* action);
 void AddRepairCommand(CLI::App* app, Action* action);
 void AddImportCommand(CLI::App* app, Action* action);
 void AddDeleteCommand(CLI::App* app, Action* action);

@@ -1,5 +1,6 @@
-// `telbook check` and `telbook repair`: what is wrong in a phone book file, and the repair that
-// keeps every record the library can read.
+// `telbook check`, `clean` and `repair`: what is wrong in a phone book file and what killed
+// programs left beside it, their removal, and the repair that keeps every record the library
+// can read.
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "tools/book.h"
 #include "tools/check.h"
 #include "tools/commands.h"
+#include "tools/leftovers.h"
 #include "tools/number_list.h"
 #include "tools/repair.h"
 #include "tools/tool_error.h"
@@ -21,7 +23,8 @@ namespace telbook {
 namespace tool {
 namespace {
 
-void Print(const std::string& path, const CheckReport& report, bool json) {
+void Print(const std::string& path, const CheckReport& report, bool json,
+           const std::vector<Leftover>& leftovers = {}) {
   if (json) {
     nlohmann::json j;
     j["file"] = path;
@@ -39,9 +42,11 @@ void Print(const std::string& path, const CheckReport& report, bool json) {
       findings.push_back(finding);
     }
     j["findings"] = findings;
+    j["leftovers"] = LeftoversJson(leftovers);
     std::cout << j.dump(2) << "\n";
     return;
   }
+  PrintLeftovers(path, leftovers);
   for (const Finding& f : report.findings) {
     std::string at = f.offset < 0 ? "" : " at byte " + std::to_string(f.offset);
     std::printf("%s: %s%s: %s\n", path.c_str(), f.where.c_str(), at.c_str(), f.problem.c_str());
@@ -83,8 +88,27 @@ void AddCheckCommand(CLI::App* app, Action* action) {
     *action = [o] {
       RequireFile(o->path);
       CheckReport report = CheckFile(o->path);
-      Print(o->path, report, o->json);
+      Print(o->path, report, o->json, FindLeftovers(o->path));
       return report.findings.empty() ? kExitOk : kExitFindings;
+    };
+  });
+}
+
+void AddCleanCommand(CLI::App* app, Action* action) {
+  auto path = std::make_shared<std::string>();
+  CLI::App* cmd = app->add_subcommand(
+      "clean",
+      "Remove the temporary files (tel*.tmp) that killed programs left beside a phone book and "
+      "in the temporary directory.");
+  cmd->add_option("BOOK", *path, "the phone book file")->required();
+  cmd->footer(
+      "Only files no running program holds are removed. A whole phone book left beside a "
+      "damaged one is kept: it may be the only whole copy of a save that did not finish.");
+  cmd->callback([action, path] {
+    *action = [path] {
+      int removed = CleanLeftovers(*path);
+      if (removed == 0) std::printf("%s: no leftover temporary files removed\n", path->c_str());
+      return kExitOk;
     };
   });
 }

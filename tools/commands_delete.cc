@@ -164,12 +164,14 @@ void AddDeleteCommand(CLI::App* app, Action* action) {
     std::string path;
     std::string list;
     bool dry_run = false;
+    double wait = kDefaultWaitSeconds;
   };
   auto o = std::make_shared<Options>();
   CLI::App* cmd = app->add_subcommand("delete", "Delete entries and groups.");
   cmd->add_option("BOOK", o->path, "the phone book file")->required();
   cmd->add_option("LIST", o->list, "record numbers and ranges, e.g. 1,5,9-12,16385")->required();
   cmd->add_flag("--dry-run", o->dry_run, "print what would be deleted and write nothing");
+  AddWaitOption(cmd, &o->wait);
   cmd->footer(
       "A deleted entry leaves every group that lists it, so that an entry added later under\n"
       "its number joins none of them. A number that no record has is noted and passed over.\n"
@@ -180,7 +182,13 @@ void AddDeleteCommand(CLI::App* app, Action* action) {
       std::vector<int> numbers = WithoutRepeats(ParseNumberList(o->list, "LIST", NumberKind::kAny));
       if (numbers.empty()) throw ToolError(kExitUsage, "", "LIST names no record");
       DeleteReport report;
-      ChangeBook(o->path, [&](Book& book) { return Delete(book, numbers, o->dry_run, &report); });
+      if (o->dry_run) {
+        Book book(o->path, Book::Mode::kOpen);  // a read-only book may be looked at
+        Delete(book, numbers, true, &report);
+      } else {
+        ChangeBook(o->path, o->wait, /*repeatable=*/true,
+                   [&](Book& book) { return Delete(book, numbers, false, &report); });
+      }
       for (const std::string& line : report.lines) std::printf("%s\n", line.c_str());
       std::string counts = Counted(report.entries, "entry", "entries") + " and " +
                            Counted(report.groups, "group", "groups");
@@ -202,6 +210,7 @@ void AddMoveCommand(CLI::App* app, Action* action) {
     std::string path;
     std::string from;
     std::string to;
+    double wait = kDefaultWaitSeconds;
   };
   auto o = std::make_shared<Options>();
   CLI::App* cmd =
@@ -210,6 +219,7 @@ void AddMoveCommand(CLI::App* app, Action* action) {
   cmd->add_option("FROM", o->from, "the record's number now")->required();
   cmd->add_option("TO", o->to, "a free number of the same kind (groups: 16385 to 21384)")
       ->required();
+  AddWaitOption(cmd, &o->wait);
   cmd->footer(
       "The groups that list a moved entry list its new number in the same place. Saved at\n"
       "once; on any error the phone book is left as it was.");
@@ -226,7 +236,7 @@ void AddMoveCommand(CLI::App* app, Action* action) {
       }
       if (from == to) throw ToolError(kExitUsage, "", "FROM and TO are the same number");
       MoveReport report;
-      ChangeBook(o->path, [&](Book& book) {
+      ChangeBook(o->path, o->wait, /*repeatable=*/true, [&](Book& book) {
         Move(book, static_cast<int>(from), static_cast<int>(to), &report);
         return true;
       });

@@ -20,6 +20,7 @@
 #include "store/errors.h"
 #include "tools/book.h"
 #include "tools/commands.h"
+#include "tools/destination.h"
 #include "tools/error_words.h"
 #include "tools/export_vcard.h"
 #include "tools/number_list.h"
@@ -257,7 +258,8 @@ void AddExportCommand(CLI::App* app, Action* action) {
       "export", "Export records as the comma-separated text file, a phone book subset, or vCard.");
   cmd->add_option("BOOK", o->path, "the phone book file")->required();
   cmd->add_option("DEST", o->dest,
-                  "the file to write (an existing one is replaced); - for standard output")
+                  "the file to write: an existing one is replaced, one of several hard links, a "
+                  "FIFO or a device written into; - for standard output")
       ->required();
   auto* subset =
       cmd->add_flag("--subset", o->subset, "write a phone book holding only the records");
@@ -270,10 +272,11 @@ void AddExportCommand(CLI::App* app, Action* action) {
   AddStrictFlag(cmd, &o->strict);
   cmd->footer(
       "Without --entries and --groups every record is exported. A number that names no record\n"
-      "fails the export (exit status 2) unless --skip-missing. DEST is replaced only when the\n"
-      "whole export succeeded; - writes the text export or vCard to standard output, with no\n"
-      "file made, and the report to standard error.\nRecords that cannot be read are reported\n"
-      "and left out (exit status 7), unless --strict.");
+      "fails the export (exit status 2) unless --skip-missing. DEST is reached only once the\n"
+      "whole export is written; links to it stay links, its permissions are kept, and the\n"
+      "phone book itself, a directory or a read-only file are refused. - writes the text export\n"
+      "or vCard to standard output, with no file made, and the report to standard error.\n"
+      "Records that cannot be read are reported and left out (exit status 7), unless --strict.");
   cmd->callback([action, o] {
     *action = [o] {
       std::vector<int> entries =
@@ -317,7 +320,7 @@ void AddExportCommand(CLI::App* app, Action* action) {
         if (to_stdout) {
           std::fwrite(cards.data(), 1, cards.size(), stdout);
         } else {
-          WriteFileAtomically(o->dest, cards);
+          WriteDestination(book, o->dest, cards);
         }
         std::fprintf(report, "wrote %s to %s\n", Counted(done.size(), "vCard", "vCards").c_str(),
                      dest.c_str());
@@ -357,9 +360,9 @@ void AddExportCommand(CLI::App* app, Action* action) {
           throw ToolError(kExitBook, o->path,
                           "cannot export the phone book: " + PairWords(category, detail));
         }
+        if (!to_stdout) DestinationFailed(book, o->dest);
         throw ToolError(kExitFile, o->dest,
-                        "cannot export from " + o->path + ": " + PairWords(category, detail) +
-                            (to_stdout ? "" : "; the destination is as it was"));
+                        "cannot export from " + o->path + ": " + PairWords(category, detail));
       }
       std::string what = Counted(written, "entry", "entries");
       if (c.members > 0) {

@@ -53,6 +53,7 @@ void AddFavouritesCommand(CLI::App* app, Action* action) {
     int clear = 0;
     std::string name;
     bool json = false;
+    double wait = kDefaultWaitSeconds;
   };
   auto o = std::make_shared<Options>();
   CLI::App* cmd = app->add_subcommand("favourites", "Show or rename the favourite categories.");
@@ -66,6 +67,7 @@ void AddFavouritesCommand(CLI::App* app, Action* action) {
                     ->check(CLI::Range(1, kFavouriteCount))
                     ->excludes(set);
   cmd->add_flag("--json", o->json, "print JSON")->excludes(set)->excludes(clear);
+  AddWaitOption(cmd, &o->wait);
   cmd->footer("A new name is saved at once; nothing changes on any error.");
   cmd->callback([action, o, set, name] {
     if (set->count() > 0 && name->count() == 0) {
@@ -77,7 +79,7 @@ void AddFavouritesCommand(CLI::App* app, Action* action) {
       int k = o->category != 0 ? o->category : o->clear;
       if (k != 0) {
         std::string name = o->category != 0 ? o->name : std::string();
-        ChangeBook(o->path, [&](Book& book) {
+        ChangeBook(o->path, o->wait, /*repeatable=*/true, [&](Book& book) {
           WriteFavouriteName(book, k, name);
           return true;
         });

@@ -30,6 +30,7 @@ struct GroupOptions {
   std::string members;
   std::string add;
   std::string remove;
+  double wait = kDefaultWaitSeconds;
   // Which of the fields were given.
   bool has_name = false;
   bool has_furigana = false;
@@ -216,6 +217,7 @@ void AddGroupCommand(CLI::App* app, Action* action) {
                                   "the whole member list, e.g. 1,5,9-12 (replaces the old one)");
   cmd->add_option("--add", o->add, "entries to add to the members, e.g. 7,20-22");
   cmd->add_option("--remove", o->remove, "entries to take out of the members");
+  AddWaitOption(cmd, &o->wait);
   cmd->footer(
       "Fields not given keep their values. Members must be entries of the phone book, each\n"
       "given once; an entry added that is a member already, or removed that is not one, is\n"
@@ -230,7 +232,8 @@ void AddGroupCommand(CLI::App* app, Action* action) {
       GroupRequest request = Check(*o);
       int number = 0;
       std::vector<std::string> notes;
-      ChangeBook(o->path, [&](Book& book) { return Apply(book, *o, request, &number, &notes); });
+      ChangeBook(o->path, o->wait, /*repeatable=*/true,
+                 [&](Book& book) { return Apply(book, *o, request, &number, &notes); });
       for (const std::string& note : notes) {
         std::cerr << "telbook: " << o->path << ": group " << number << ": " << note << "\n";
       }

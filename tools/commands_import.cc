@@ -125,6 +125,7 @@ void AddImportCommand(CLI::App* app, Action* action) {
     ImportOptions import;
     bool dry_run = false;
     bool json = false;
+    double wait = kDefaultWaitSeconds;
   };
   auto o = std::make_shared<Options>();
   CLI::App* cmd = app->add_subcommand(
@@ -152,6 +153,7 @@ void AddImportCommand(CLI::App* app, Action* action) {
                 "add cards that duplicate an entry (same fax digits, or same name and reading)");
   cmd->add_flag("--dry-run", o->dry_run, "print what would be added and write nothing");
   cmd->add_flag("--json", o->json, "print the plan (and the numbers the records got) as JSON");
+  AddWaitOption(cmd, &o->wait);
   cmd->footer(
       "The whole file is read and checked before the phone book is touched. Cards that cannot\n"
       "be held are skipped and listed; a fault of the file itself, or a phone book too full for\n"
@@ -189,13 +191,20 @@ void AddImportCommand(CLI::App* app, Action* action) {
       ReadingDeriver deriver;
       ImportPlan plan;
       ImportOutcome outcome;
-      // The plan is made from the book as it is opened, and applied to it at once.
-      ChangeBook(o->path, [&](Book& book) {
+      // The plan is made from the book as it is opened, and applied to it at once; when another
+      // program saved the book meanwhile, it is made again from what that program saved.
+      auto import = [&](Book& book) {
         plan = MakeImportPlan(source, ReadBookState(book), options, deriver, folder);
         if (!plan.blocking.empty() || o->dry_run) return false;
         outcome = ApplyImportPlan(plan, book);
         return true;
-      });
+      };
+      if (o->dry_run) {
+        Book book(o->path, Book::Mode::kOpen);  // a read-only book may be planned for
+        import(book);
+      } else {
+        ChangeBook(o->path, o->wait, /*repeatable=*/true, import);
+      }
       nlohmann::json json;
       if (o->json) {
         json = ImportPlanJson(plan);

@@ -202,11 +202,13 @@ void AddAddCommand(CLI::App* app, Action* action) {
   struct Options {
     std::string path;
     EntryOptions entry;
+    double wait = kDefaultWaitSeconds;
   };
   auto o = std::make_shared<Options>();
   CLI::App* cmd = app->add_subcommand("add", "Add a personal entry; prints its record number.");
   cmd->add_option("BOOK", o->path, "the phone book file")->required();
   AddEntryOptions(cmd, &o->entry);
+  AddWaitOption(cmd, &o->wait);
   cmd->footer("The entry is saved at once; on any error the phone book is left as it was.");
   cmd->callback([action, o] {
     *action = [o] {
@@ -216,7 +218,7 @@ void AddAddCommand(CLI::App* app, Action* action) {
       TL_Kojin entry{};
       ApplyEntryOptions(o->entry, &entry);  // text errors before the book is touched
       int number = 0;
-      ChangeBook(o->path, [&](Book& book) {
+      ChangeBook(o->path, o->wait, /*repeatable=*/true, [&](Book& book) {
         number = WriteEntry(book, entry, 0);
         return true;
       });
@@ -231,12 +233,14 @@ void AddEditCommand(CLI::App* app, Action* action) {
     std::string path;
     std::string number;
     EntryOptions entry;
+    double wait = kDefaultWaitSeconds;
   };
   auto o = std::make_shared<Options>();
   CLI::App* cmd = app->add_subcommand("edit", "Change fields of a personal entry.");
   cmd->add_option("BOOK", o->path, "the phone book file")->required();
   cmd->add_option("NUMBER", o->number, "record number of the entry, 1 to 9999")->required();
   AddEntryOptions(cmd, &o->entry);
+  AddWaitOption(cmd, &o->wait);
   cmd->footer(
       "Fields not named keep their values; an empty value clears a field.\n"
       "The change is saved at once; on any error the phone book is left as it was.");
@@ -251,7 +255,7 @@ void AddEditCommand(CLI::App* app, Action* action) {
       }
       TL_Kojin fields{};
       ApplyEntryOptions(o->entry, &fields);  // text errors before the book is touched
-      ChangeBook(o->path, [&](Book& book) {
+      ChangeBook(o->path, o->wait, /*repeatable=*/true, [&](Book& book) {
         TL_Kojin entry = ReadEntry(book, number);
         ApplyEntryOptions(o->entry, &entry);
         entry.AltDestFlag = 0;

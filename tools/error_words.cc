@@ -63,10 +63,16 @@ constexpr Words kDetails[] = {
     {18, "no place was given for the count of bytes moved"},
     {19, "the file position could not be moved"},
     {23, "the favourite category number is out of range"},
-    {24, "the file is in use by another program"},
+    {24, "the file is in use by another program, or its writers' lock is held"},
     {30, "a record could not be written, read back or converted"},
     {31, "no free slot is left"},
     {32, "no record has this number"},
+    {33, "another program changed or replaced the file since it was opened"},
+    {34, "the file is read-only"},
+    {35, "the directory is not writable"},
+    {36, "the directory is missing or is not a directory"},
+    {37, "the destination is the open phone book"},
+    {38, "the destination is a directory or a kind of file that is never written"},
 };
 
 template <size_t N>

@@ -20,11 +20,12 @@ constexpr char kFooter[] =
     "Exit status: 0 success; 1 check found faults (or the book repair made did not pass it),\n"
     "search found nothing, or duplicates found some; 2 bad usage or argument (a record number\n"
     "out of range or naming no record among them); 3 the phone book could not be created,\n"
-    "opened, read, written or saved; 4 text that code page 932 cannot hold or that does not\n"
-    "fit its field, or a file to import that cannot be read; 5 the phone book is in use by\n"
-    "another program; 6 another file (export destination, import source) could not be used;\n"
-    "7 records that could not be read were skipped (each named on standard error; the output\n"
-    "is complete otherwise) or, by repair, dropped.";
+    "opened, read, written or saved (a read-only one among them); 4 text that code page 932\n"
+    "cannot hold or that does not fit its field, or a file to import that cannot be read; 5 the\n"
+    "phone book is in use by another program, or another program was changing it for longer\n"
+    "than --wait; 6 another file (export destination, import source) could not be used; 7\n"
+    "records that could not be read were skipped (each named on standard error; the output is\n"
+    "complete otherwise) or, by repair, dropped.";
 
 // "demo, create, ...": the names of the commands.
 std::string CommandNames(CLI::App* app) {
@@ -78,6 +79,7 @@ int main(int argc, char** argv) {
   AddExportCommand(&app, &action);
   AddImportCommand(&app, &action);
   AddCheckCommand(&app, &action);
+  AddCleanCommand(&app, &action);
   AddRepairCommand(&app, &action);
   AddServeCommand(&app, &action);
   PrepareStandardStreams();

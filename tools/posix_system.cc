@@ -1,5 +1,5 @@
 // The tool's operating system calls on POSIX: arguments and streams as they come, mkdir,
-// mkdtemp below $TMPDIR, and mkstemp, fsync and rename for files written in one step.
+// mkdtemp below $TMPDIR, and new files written whole and flushed.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -72,27 +72,6 @@ std::string MakeUniqueDirectory(const std::string& prefix) {
 }
 
 void UseAsTemporaryDirectory(const std::string& dir) { setenv("TMPDIR", dir.c_str(), 1); }
-
-void WriteFileAtomically(const std::string& dest, const std::string& bytes) {
-  std::string temp = dest + ".tmp-XXXXXX";
-  int fd = mkstemp(&temp[0]);
-  if (fd < 0) throw ToolError(kExitFile, dest, std::string("cannot write: ") + strerror(errno));
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  bool ok = done == bytes.size() && fsync(fd) == 0;
-  int saved = errno;
-  ok = close(fd) == 0 && ok;
-  if (ok) chmod(temp.c_str(), 0644);
-  if (!ok || rename(temp.c_str(), dest.c_str()) != 0) {
-    if (ok) saved = errno;
-    unlink(temp.c_str());
-    throw ToolError(kExitFile, dest, std::string("cannot write: ") + strerror(saved));
-  }
-}
 
 bool WriteNewFile(const std::string& path, const std::string& bytes, const std::string& like) {
   struct stat st;

@@ -1,6 +1,6 @@
 // The tool's few calls into the operating system, one implementation per platform
-// (posix_system.cc, win32_system.cc): the command line, the standard streams, directories and
-// files written in one step.
+// (posix_system.cc, win32_system.cc): the command line, the standard streams and directories.
+// Files the user named are written through the library (tools/destination.h).
 #ifndef TELBOOK_TOOLS_SYSTEM_H_
 #define TELBOOK_TOOLS_SYSTEM_H_
 
@@ -34,10 +34,6 @@ std::string MakeUniqueDirectory(const std::string& prefix);
 
 // Makes dir the temporary directory of this process, where the library puts its working copies.
 void UseAsTemporaryDirectory(const std::string& dir);
-
-// Writes bytes to dest through a new file beside it, which then replaces dest in one step; on
-// any failure dest is untouched, the new file removed, and ToolError(kExitFile) thrown.
-void WriteFileAtomically(const std::string& dest, const std::string& bytes);
 
 // Writes bytes to a new file at path, flushed to the device: false, with nothing written, when
 // the name is taken. The file gets the permissions of the file at `like` (POSIX; on Windows

@@ -1,6 +1,5 @@
 // The tool's operating system calls on Windows: the wide command line as UTF-8, a UTF-8 console,
-// CreateDirectoryA below GetTempPathA, and a temporary file beside the destination that
-// MoveFileExA puts in its place.
+// and CreateDirectoryA below GetTempPathA.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -43,12 +42,6 @@ std::string ToUtf8(const wchar_t* text) {
 bool IsConsole(FILE* stream) {
   HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
   return handle != INVALID_HANDLE_VALUE && GetFileType(handle) == FILE_TYPE_CHAR;
-}
-
-// The directory part of a path, with its separator; "" for a bare name.
-std::string DirectoryOf(const std::string& path) {
-  size_t slash = path.find_last_of("\\/:");
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 // Writes every byte and flushes them to the device: ERROR_SUCCESS, or why not.
@@ -146,32 +139,6 @@ void UseAsTemporaryDirectory(const std::string& dir) {
   std::string path = n > 0 && n <= MAX_PATH ? std::string(full, n) : dir;
   SetEnvironmentVariableA("TMP", path.c_str());
   SetEnvironmentVariableA("TEMP", path.c_str());
-}
-
-void WriteFileAtomically(const std::string& dest, const std::string& bytes) {
-  std::string dir = DirectoryOf(dest);
-  char temp[MAX_PATH + 1];
-  // GetTempFileNameA creates the file under a name no other file has.
-  if (GetTempFileNameA(dir.empty() ? "." : dir.c_str(), "tlb", 0, temp) == 0) {
-    throw ToolError(kExitFile, dest, "cannot write: " + ErrorWords(GetLastError()));
-  }
-  HANDLE file = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  DWORD error = ERROR_SUCCESS;
-  if (file == INVALID_HANDLE_VALUE) {
-    error = GetLastError();
-  } else {
-    error = WriteAllAndFlush(file, bytes);
-    if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
-  }
-  if (error == ERROR_SUCCESS &&
-      !MoveFileExA(temp, dest.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    error = GetLastError();
-  }
-  if (error != ERROR_SUCCESS) {
-    DeleteFileA(temp);
-    throw ToolError(kExitFile, dest, "cannot write: " + ErrorWords(error));
-  }
 }
 
 bool WriteNewFile(const std::string& path, const std::string& bytes, const std::string&) {

@@ -155,7 +155,8 @@ TEST_P(ExportFaultTest, AFailedExportLeavesTheDestinationAsItWas) {
   int failures = 0;
   for (FaultKind kind :
        {FaultKind::kAlloc, FaultKind::kOpen, FaultKind::kMove, FaultKind::kRead, FaultKind::kWrite,
-        FaultKind::kSync, FaultKind::kClose, FaultKind::kReplace, FaultKind::kTempName}) {
+        FaultKind::kSync, FaultKind::kClose, FaultKind::kReplace, FaultKind::kTempName,
+        FaultKind::kInspect, FaultKind::kAttributes}) {
     for (int nth = 1; nth <= counts[static_cast<int>(kind)]; ++nth) {
       WriteFile(out_, kOld);
       env.Reset();
@@ -179,7 +180,7 @@ TEST_P(ExportFaultTest, AFailedExportLeavesTheDestinationAsItWas) {
   env.Reset();
   env.FailAt(FaultKind::kReplace, 1);
   EXPECT_EQ(run(), -1);
-  EXPECT_EQ(ErrorOf(s), (Pair{15, 17}));
+  EXPECT_EQ(ErrorOf(s), (Pair{40, 17}));
   EXPECT_EQ(OutputBytes(), kOld);
   EXPECT_TRUE(Strays().empty());
 }

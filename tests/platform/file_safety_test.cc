@@ -31,30 +31,6 @@ namespace telbook {
 namespace test {
 namespace {
 
-bool MakeReadOnly(const std::string& path) {
-#if defined(_WIN32)
-  return SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY) != FALSE;
-#else
-  return chmod(path.c_str(), 0444) == 0;
-#endif
-}
-
-void MakeWritable(const std::string& path) {
-#if defined(_WIN32)
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-#else
-  chmod(path.c_str(), 0644);
-#endif
-}
-
-bool MakeHardLink(const std::string& existing, const std::string& link) {
-#if defined(_WIN32)
-  return CreateHardLinkA(link.c_str(), existing.c_str(), nullptr) != FALSE;
-#else
-  return ::link(existing.c_str(), link.c_str()) == 0;
-#endif
-}
-
 Bytes Pattern(size_t size, uint8_t seed) {
   Bytes data(size);
   uint32_t state = seed;

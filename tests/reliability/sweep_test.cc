@@ -4,6 +4,7 @@
 // the phone book byte for byte unless a save completed, leave no stray file, and go on working.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -39,8 +40,9 @@ TL_Group MakeGroup(const char* name) {
   return g;
 }
 
-// The state an operation starts from, built with no fault armed.
-enum class Start { kClosed, kOpen, kChanged };
+// The state an operation starts from, built with no fault armed: kChangedHolding is changed
+// after an open that holds the writers' lock.
+enum class Start { kClosed, kOpen, kChanged, kChangedHolding };
 
 struct Operation {
   const char* name;
@@ -50,11 +52,13 @@ struct Operation {
   bool saves = false;                   // a success replaces the phone book
   bool status_is_flag = false;          // registry functions: any result, no pair promised
   std::vector<std::string> outputs;     // files the operation may leave besides the book
+  std::string hard_link;                // a second link of the book made before the start
   // Checks, after a failure, that the open book reads as it did before the call.
   std::function<void(TL_FaxUtl*, const std::string&)> unchanged;
 };
 
 constexpr const char* kBook = "book.tel";
+constexpr const char* kLink = "link.tel";
 
 // Categories a write may record: its own, the switch to the working copy, and the file layer
 // and record reads beneath them.
@@ -155,6 +159,20 @@ std::vector<Operation> Operations() {
   ops.push_back(Op("saving close", Start::kChanged,
                    [](TL_FaxUtl* s, const ScratchDir&) { return TL_closeDataBase(s, 0); }, {40}));
   ops.back().saves = true;
+  ops.push_back(Op("saving close holding the lock", Start::kChangedHolding,
+                   [](TL_FaxUtl* s, const ScratchDir&) { return TL_closeDataBase(s, 0); }, {40}));
+  ops.back().saves = true;
+  // Written into, where the book keeps its links.
+  ops.push_back(Op("saving close of a hard-linked book", Start::kChanged,
+                   [](TL_FaxUtl* s, const ScratchDir&) { return TL_closeDataBase(s, 0); }, {40}));
+  ops.back().saves = true;
+  ops.back().hard_link = kLink;
+  ops.back().outputs = {kLink};
+  ops.push_back(Op("open to change", Start::kClosed,
+                   [](TL_FaxUtl* s, const ScratchDir& d) {
+                     return FromHandle(s)->OpenToChange(d.File(kBook).c_str(), 0);
+                   },
+                   {4, 12, 14, 15, 17, 24, 25}));
   ops.push_back(Op("discarding close", Start::kChanged,
                    [](TL_FaxUtl* s, const ScratchDir&) { return TL_closeDataBase(s, 1); },
                    {12, 40}));
@@ -170,6 +188,17 @@ std::vector<Operation> Operations() {
                      {4, 11, 12, 13, 14, 15, 17, 19, 24, 31, 40}));
     ops.back().outputs = {"out.dat"};
   }
+  // An export onto a file of two links is written into it.
+  ops.push_back(Op("subset export onto a hard-linked file", Start::kOpen,
+                   [](TL_FaxUtl* s, const ScratchDir& d) {
+                     unsigned short personal[] = {2};
+                     short flag = 0;
+                     return TL_writeSrchData(s, personal, 1, nullptr, 0, 1, d.File(kLink).c_str(),
+                                             &flag);
+                   },
+                   {4, 12, 13, 14, 15, 17, 19, 24, 40}));
+  ops.back().outputs = {kLink, "other.tel"};
+  ops.back().hard_link = "other.tel";
   ops.push_back(Op("ReadFaxFileInfo", Start::kClosed,
                    [](TL_FaxUtl* s, const ScratchDir&) {
                      return static_cast<short>(TL_ReadFaxFileInfo(s, "KeyWord"));
@@ -192,12 +221,15 @@ std::vector<Operation> Operations() {
 const FaultKind kKinds[] = {FaultKind::kAlloc,   FaultKind::kOpen,     FaultKind::kMove,
                             FaultKind::kRead,    FaultKind::kWrite,    FaultKind::kSync,
                             FaultKind::kClose,   FaultKind::kCopy,     FaultKind::kDelete,
-                            FaultKind::kReplace, FaultKind::kTempName, FaultKind::kRegistry};
+                            FaultKind::kReplace, FaultKind::kTempName, FaultKind::kRegistry,
+                            FaultKind::kInspect, FaultKind::kLock,     FaultKind::kAttributes};
 
 const char* KindName(FaultKind kind) {
-  static const char* const names[] = {"alloc",  "open",    "move",      "read",
-                                      "write",  "sync",    "close",     "copy",
-                                      "delete", "replace", "temp name", "registry"};
+  static const char* const names[] = {"alloc",     "open",     "move",    "read",   "write",
+                                      "sync",      "close",    "copy",    "delete", "replace",
+                                      "temp name", "registry", "inspect", "lock",   "attributes"};
+  static_assert(sizeof(names) / sizeof(names[0]) == static_cast<int>(FaultKind::kCount),
+                "a name for every kind");
   return names[static_cast<int>(kind)];
 }
 
@@ -237,7 +269,10 @@ Bytes* SweepTest::template_ = nullptr;
 // Brings a fresh session to the operation's starting state; false if that failed.
 bool Prepare(TL_FaxUtl* s, const ScratchDir& dir, Start start) {
   if (start == Start::kClosed) return true;
-  if (TL_openDataBase(s, dir.File(kBook).c_str()) != 0) return false;
+  short opened = start == Start::kChangedHolding
+                     ? FromHandle(s)->OpenToChange(dir.File(kBook).c_str(), 0)
+                     : TL_openDataBase(s, dir.File(kBook).c_str());
+  if (opened != 0) return false;
   if (start == Start::kOpen) return true;
   TL_Kojin k = MakeEntry("first change", "\x82\xCD");
   unsigned short number = 0;
@@ -279,6 +314,9 @@ TEST_F(SweepTest, EveryFailurePointIsSurvived) {
         RegistrySandbox registry;
         ScratchDir dir;
         WriteFile(dir.File(kBook), *template_);
+        if (!op.hard_link.empty()) {
+          ASSERT_TRUE(MakeHardLink(dir.File(kBook), dir.File(op.hard_link))) << where;
+        }
         FaultEnv fault(Env::Default());
         ScopedSessionEnv scoped(&fault);
         SessionHolder s;
@@ -310,23 +348,20 @@ TEST_F(SweepTest, EveryFailurePointIsSurvived) {
           }
         }
         bool saved = op.saves && status == 0;
-        if (!saved) {
+        // A write into the book that failed part-way is reported as such; the bytes then in
+        // the book are the fault's to decide, and the save again below must mend them.
+        bool torn = op.saves && status != 0 && pair == Pair{40, 14};
+        if (!saved && !torn) {
           EXPECT_TRUE(ReadFileOrDie(dir.File(kBook)) == *template_)
               << where << ": the phone book changed";
         }
         // Only the book, the operation's own outputs and a changed session's working copy.
-        Session* session = FromHandle(s);
+        const std::vector<std::string> own = BookAndWorkingCopy(dir, kBook, s);
         std::vector<std::string> stray;
         for (const std::string& name : dir.List()) {
-          if (name == kBook) continue;
-          bool output = false;
+          bool output = std::find(own.begin(), own.end(), name) != own.end();
           for (const std::string& o : op.outputs) output = output || o == name;
-          if (output) continue;
-          if (session->working_copy.modified() == 1 &&
-              dir.File(name) == std::string(session->store.work_path)) {
-            continue;
-          }
-          stray.push_back(name);
+          if (!output) stray.push_back(name);
         }
         EXPECT_TRUE(stray.empty()) << where << ": stray file " << stray.front();
 

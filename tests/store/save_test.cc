@@ -232,10 +232,11 @@ TEST_F(SaveTest, EachFailingOperationOfTheSaveLosesNothing) {
   ASSERT_GT(counts[static_cast<int>(FaultKind::kSync)], 0);
   ASSERT_GT(counts[static_cast<int>(FaultKind::kReplace)], 0);
 
-  const FaultKind kinds[] = {FaultKind::kAlloc,   FaultKind::kOpen,   FaultKind::kMove,
-                             FaultKind::kRead,    FaultKind::kWrite,  FaultKind::kSync,
-                             FaultKind::kClose,   FaultKind::kDelete, FaultKind::kReplace,
-                             FaultKind::kTempName};
+  const FaultKind kinds[] = {FaultKind::kAlloc,     FaultKind::kOpen,    FaultKind::kMove,
+                             FaultKind::kRead,      FaultKind::kWrite,   FaultKind::kSync,
+                             FaultKind::kClose,     FaultKind::kDelete,  FaultKind::kReplace,
+                             FaultKind::kTempName,  FaultKind::kInspect, FaultKind::kLock,
+                             FaultKind::kAttributes};
   int failed_saves = 0;
   for (FaultKind kind : kinds) {
     for (int nth = 1; nth <= counts[static_cast<int>(kind)]; ++nth) {
@@ -250,9 +251,11 @@ TEST_F(SaveTest, EachFailingOperationOfTheSaveLosesNothing) {
       ASSERT_TRUE(env.Fired());
       env.FailAt(kind, 0);
       if (status == 0) {
-        // Only steps after the replace may fail without failing the save.
+        // Only steps after the replace may fail without failing the save: closing files,
+        // letting the lock go, and looking for leftovers beside the book.
         EXPECT_EQ(ReadFileOrDie(path_), expected);
-        EXPECT_TRUE(kind == FaultKind::kClose || kind == FaultKind::kDelete);
+        EXPECT_TRUE(kind == FaultKind::kClose || kind == FaultKind::kDelete ||
+                    kind == FaultKind::kLock || kind == FaultKind::kInspect);
         // Only a working copy that could not be deleted may be left.
         for (const std::string& name : dir_.List()) {
           if (name == "book.tel") continue;
@@ -263,10 +266,18 @@ TEST_F(SaveTest, EachFailingOperationOfTheSaveLosesNothing) {
       }
       ++failed_saves;
       EXPECT_EQ(status, -1);
-      EXPECT_EQ(ErrorOf(s), (Pair{40, 30}));
+      EXPECT_EQ(ErrorOf(s).category, 40);
+#if defined(_WIN32)
+      // Windows replaces no file a handle holds, and the writers' lock holds the book: the new
+      // bytes are written into it, and a failure of that write may leave any part of them.
+      if (!(ErrorOf(s) == Pair{40, 14})) {
+        EXPECT_EQ(ReadFileOrDie(path_), base_);
+      }
+#else
       EXPECT_EQ(ReadFileOrDie(path_), base_);
+#endif
       EXPECT_EQ(FromHandle(s)->working_copy.modified(), 1);
-      EXPECT_EQ(dir_.List().size(), 2u);  // the phone book and the working copy
+      EXPECT_EQ(dir_.List(), BookAndWorkingCopy(dir_, "book.tel", s));
       EXPECT_EQ(Take(s, 4, 2), changed);
       ASSERT_EQ(TL_closeDataBase(s, 0), 0);
       EXPECT_EQ(ReadFileOrDie(path_), expected);

@@ -22,8 +22,11 @@ Result RunTool(const std::vector<std::string>& args, const std::string& tmpdir,
   int out_pipe[2];
   int err_pipe[2];
   int in_pipe[2] = {-1, -1};
-  if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe");
-  if (input != nullptr && pipe(in_pipe) != 0) throw std::runtime_error("pipe");
+  // Close-on-exec, so that a tool started from another thread meanwhile holds no end of them.
+  if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0) {
+    throw std::runtime_error("pipe");
+  }
+  if (input != nullptr && pipe2(in_pipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
   pid_t pid = fork();
   if (pid == 0) {
     dup2(out_pipe[1], 1);
@@ -131,6 +134,14 @@ bool Exists(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0;
 }
+
+bool MakeHardLink(const std::string& existing, const std::string& link) {
+  return ::link(existing.c_str(), link.c_str()) == 0;
+}
+
+bool MakeReadOnly(const std::string& path) { return chmod(path.c_str(), 0444) == 0; }
+
+void MakeWritable(const std::string& path) { chmod(path.c_str(), 0644); }
 
 }  // namespace tooltest
 }  // namespace telbook

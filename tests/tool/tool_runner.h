@@ -45,6 +45,10 @@ class Scratch {
 std::string ReadAll(const std::string& path);
 void WriteAll(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
+// A second name for a file; the read-only permission or attribute, and back.
+bool MakeHardLink(const std::string& existing, const std::string& link);
+bool MakeReadOnly(const std::string& path);
+void MakeWritable(const std::string& path);
 
 }  // namespace tooltest
 }  // namespace telbook

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 #include <utility>
@@ -126,6 +127,10 @@ void RemoveTree(const std::wstring& path) {
 
 Result RunTool(const std::vector<std::string>& args, const std::string& tmpdir,
                const std::string* input) {
+  // The environment is the process's, and a handle made inheritable goes to any tool started
+  // meanwhile: tools are started one at a time, even from several threads.
+  static std::mutex starting;
+  std::unique_lock<std::mutex> start_lock(starting);
   SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
   HANDLE out_read, out_write, err_read, err_write;
   if (!CreatePipe(&out_read, &out_write, &inherit, 0)) throw std::runtime_error("CreatePipe");
@@ -170,6 +175,7 @@ Result RunTool(const std::vector<std::string>& args, const std::string& tmpdir,
   CloseHandle(out_write);
   CloseHandle(err_write);
   if (null_in != INVALID_HANDLE_VALUE) CloseHandle(null_in);
+  start_lock.unlock();
   if (in_write != INVALID_HANDLE_VALUE) {
     // The tool reads all of its input before it writes: the whole input goes in first.
     DWORD written = 0;
@@ -228,6 +234,18 @@ std::vector<std::string> Scratch::List() const {
 
 bool Exists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool MakeHardLink(const std::string& existing, const std::string& link) {
+  return CreateHardLinkA(link.c_str(), existing.c_str(), nullptr) != FALSE;
+}
+
+bool MakeReadOnly(const std::string& path) {
+  return SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY) != FALSE;
+}
+
+void MakeWritable(const std::string& path) {
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 }  // namespace tooltest
