@@ -7,9 +7,9 @@
 #include "interface/session.h"
 #include "records/record_reader.h"
 #include "store/book_file_writer.h"
-#include "store/output_file.h"
 #include "store/book_header.h"
 #include "store/errors.h"
+#include "store/output_file.h"
 #include "store/record_index.h"
 
 namespace telbook {

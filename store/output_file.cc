@@ -203,18 +203,27 @@ void OutputFile::RemoveLeftoversBeside() {
   // destination are whole new files on their way into place, between their link and their
   // rename: one that no live handle holds was left there by a killed process, and never took
   // its destination's place. Nothing of this is needed for the commit to stand.
+  // The destination itself may bear such a name (a book kept under one, or a program's own
+  // temporary copy being saved): it is never swept.
   struct Sweep {
     Env* env;
     char dir[kMaxPath];
+    const char* target_name;
   } sweep;
   sweep.env = store_->env();
   if (!DirectoryOfPath(target_, sweep.dir)) return;
+  sweep.target_name = target_ + strlen(target_);
+  while (sweep.target_name > target_ && sweep.target_name[-1] != '/' &&
+         sweep.target_name[-1] != '\\') {
+    --sweep.target_name;
+  }
   sweep.env->ListDirectory(
       sweep.dir, kTempPrefix, kTempSuffix,
       [](const char* name, void* context) {
         Sweep* sweep = static_cast<Sweep*>(context);
         char path[kMaxPath];
-        if (!IsLibraryTempName(name) || strlen(sweep->dir) + strlen(name) >= kMaxPath) {
+        if (!IsLibraryTempName(name) || strcmp(name, sweep->target_name) == 0 ||
+            strlen(sweep->dir) + strlen(name) >= kMaxPath) {
           return true;
         }
         strcpy(path, sweep->dir);

@@ -130,6 +130,7 @@ void AddRepairCommand(CLI::App* app, Action* action) {
   cmd->add_flag("--dry-run", o->repair.dry_run,
                 "tell what would be kept, changed and dropped; write nothing");
   cmd->add_flag("--no-backup", o->no_backup, "do not keep the old book as BOOK.bak");
+  AddWaitOption(cmd, &o->repair.wait_seconds);
   cmd->footer(
       "The book is replaced only by a complete repaired book that has passed the check; the old\n"
       "one is kept as BOOK.bak (BOOK.bak.2, ... when that is taken), and the bytes of each record\n"

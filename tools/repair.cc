@@ -387,6 +387,47 @@ void PutInPlace(const std::string& temp, const std::string& target, uint32_t lin
           (backup.empty() ? std::string("no backup was kept") : "its old bytes are in " + backup));
 }
 
+// The book's writers' lock, held from before the book is read until the repaired book is in
+// its place, so that no other writer's save falls between (the same lock the library's saves
+// take). Throws ToolError(kExitInUse) when another holds it for the whole wait.
+class WritersHold final {
+ public:
+  WritersHold(const std::string& target, double wait_seconds) : env_(Env::Default()) {
+    OpenError open_error = OpenError::kNone;
+    file_ = env_->OpenFile(target.c_str(), OpenMode::kUpdate, &open_error);
+    if (file_ == nullptr) {
+      throw ToolError(open_error == OpenError::kSharingViolation ? kExitInUse : kExitBook, target,
+                      "cannot open the phone book to repair it: nothing was changed");
+    }
+    const uint64_t end = env_->NowMilliseconds() + static_cast<uint64_t>(wait_seconds * 1000);
+    for (;;) {
+      LockResult result = env_->TryLockWriters(file_, nullptr);
+      if (result == LockResult::kLocked) return;
+      if (result == LockResult::kFailed) {
+        env_->Close(file_);
+        throw ToolError(kExitBook, target, "cannot take the book's writers' lock");
+      }
+      if (env_->NowMilliseconds() >= end) {
+        env_->Close(file_);
+        throw ToolError(kExitInUse, target,
+                        "another program is changing the phone book: it held the book's "
+                        "writers' lock for too long; nothing was changed");
+      }
+      env_->SleepMilliseconds(50);
+    }
+  }
+  ~WritersHold() {
+    env_->UnlockWriters(file_);
+    env_->Close(file_);
+  }
+  WritersHold(const WritersHold&) = delete;
+  WritersHold& operator=(const WritersHold&) = delete;
+
+ private:
+  Env* env_;
+  FileHandle file_ = nullptr;
+};
+
 int Status(const Plan& plan) { return plan.dropped.empty() ? kExitOk : kExitSkipped; }
 
 }  // namespace
@@ -406,6 +447,11 @@ int RepairBook(const std::string& path, const RepairOptions& options, std::ostre
     throw ToolError(kExitBook, path, "cannot follow its symbolic link: nothing was changed");
   }
   const std::string target = resolved;
+  if (!options.dry_run && !info.writable) {
+    throw ToolError(kExitBook, path, "the phone book is read-only: nothing was changed");
+  }
+  std::unique_ptr<WritersHold> hold;
+  if (!options.dry_run) hold = std::make_unique<WritersHold>(target, options.wait_seconds);
   Bytes original;
   if (!ReadWholeFile(target, &original)) throw ToolError(kExitBook, path, "cannot be read");
 
@@ -420,9 +466,6 @@ int RepairBook(const std::string& path, const RepairOptions& options, std::ostre
   if (before.findings.empty() && before.dead_bytes == 0) {
     out << path << ": sound: nothing to repair\n";
     return kExitOk;
-  }
-  if (!options.dry_run && !info.writable) {
-    throw ToolError(kExitBook, path, "the phone book is read-only: nothing was changed");
   }
 
   // The library works on a copy: the book itself is only read until the end. A tab code of 0 on

@@ -10,8 +10,9 @@ namespace telbook {
 namespace tool {
 
 struct RepairOptions {
-  bool dry_run = false;  // tell what would be kept, changed and dropped; write nothing
-  bool backup = true;    // keep the old book as BOOK.bak (numbered when that name is taken)
+  bool dry_run = false;      // tell what would be kept, changed and dropped; write nothing
+  bool backup = true;        // keep the old book as BOOK.bak (numbered when that name is taken)
+  double wait_seconds = 10;  // how long to wait for another writer's hold of the book
 };
 
 // Repairs the phone book at path (a symbolic link is followed, and the file it leads to is

@@ -173,7 +173,9 @@ TEST_P(ExportFaultTest, AFailedExportLeavesTheDestinationAsItWas) {
       EXPECT_TRUE(Strays().empty());
     }
   }
-  EXPECT_GT(failures, 10);
+  // The sweep reached the export's own steps, not only its start (the text export writes its
+  // bytes in a few large blocks, so its points are few).
+  EXPECT_GE(failures, 10);
 
   // A replace that fails is reported.
   WriteFile(out_, kOld);

@@ -264,6 +264,17 @@ TEST_F(SafeSaveTest, LeftoversOfKilledSavesGoWithTheNextSave) {
   for (const std::string& name : kept) EXPECT_TRUE(FileExists(dir_.File(name))) << name;
   Env::Default()->Close(holder);
   Env::Default()->DeleteFile(held);
+
+  // A book that bears such a name itself (a program's own temporary copy) is not swept away by
+  // its own save.
+  const std::string named = dir_.File("tel0000BEEF.tmp");
+  WriteFile(named, ReadFileOrDie(book_));
+  ASSERT_EQ(TL_openDataBase(s_, named.c_str()), 0);
+  Add(s_, "its own");
+  ASSERT_EQ(TL_closeDataBase(s_, 0), 0);
+  ASSERT_TRUE(FileExists(named));
+  ASSERT_EQ(TL_openDataBase(s_, named.c_str()), 0);
+  EXPECT_EQ(TL_closeDataBase(s_, 1), 0);
 }
 
 // The save's new file goes beside the book and the working copy to the temporary directory: when

@@ -160,19 +160,6 @@ void CheckMembers(const tool::Book& book, const std::vector<unsigned short>& mem
   }
 }
 
-// The detail the library records with kClose when it refuses a save because another program
-// changed or replaced the book since this session opened it.
-constexpr uint16_t kChangedSinceOpen = 32;
-
-// Whether the last failure of the book's session was that refusal; the session stays open after
-// a refused save, so its error pair is still there.
-bool SaveRefusedAsChanged(const tool::Book& book) {
-  unsigned short category = 0;
-  unsigned short detail = 0;
-  TL_getErrorInfo(book.session(), &category, &detail);
-  return category == category::kClose && detail == kChangedSinceOpen;
-}
-
 // A group that a change may rewrite: one of the numbers new groups get.
 tool::GroupRecord ExistingGroup(const tool::Book& book, int n) {
   if (!tool::IsGroupNumber(n)) {
@@ -352,17 +339,18 @@ json Editor::Change(const Request& req, const std::function<json(const tool::Boo
   if (now != expected) throw Changed(now);
   json result;
   {
-    tool::Book book(options_.book, tool::Book::Mode::kOpen);
-    result = change(book);
+    // The book's writers' lock is held from here to the save, as the command line's changes
+    // hold it; another writer holding it past the wait is answered 423.
+    tool::Book book(options_.book, tool::Book::Mode::kChange, tool::kDefaultWaitSeconds);
     now = FileVersion(options_.book);
-    if (now != expected) throw Changed(now);  // the book closes unsaved
+    if (now != expected) throw Changed(now);  // saved by another program while we waited
+    result = change(book);
     try {
       book.Save();
-    } catch (const tool::ToolError&) {
+    } catch (const tool::BookChanged&) {
       // The library's own refusal of a save over another program's: the page hears it the
       // same way as the look above, and the book closes unsaved.
-      if (SaveRefusedAsChanged(book)) throw Changed(FileVersion(options_.book));
-      throw;
+      throw Changed(FileVersion(options_.book));
     }
   }
   view_.reset();
