@@ -104,7 +104,8 @@ TEST_F(InspectionTest, SalvageKeepsWhatCanBeReadWhereSaveAndSubsetRefuse) {
     EXPECT_STREQ(k.Name, repair ? "ab" : "ab\x82");
     EXPECT_EQ(TL_readKojin(salvaged, &k, 3), -1);
     // Every record of the salvaged book reads, so the library's save works on it.
-    EXPECT_EQ(TL_writeOkonomi(salvaged, 0, "a\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0"), 0);
+    const char names[80] = {'a'};  // index 0 takes all five places
+    EXPECT_EQ(TL_writeOkonomi(salvaged, 0, names), 0);
     EXPECT_EQ(TL_closeDataBase(salvaged, 0), 0);
   }
   // The open book was only read.
