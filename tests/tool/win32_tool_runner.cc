@@ -160,7 +160,7 @@ Result RunTool(const std::vector<std::string>& args, const std::string& tmpdir,
   startup.hStdOutput = out_write;
   startup.hStdError = err_write;
   PROCESS_INFORMATION process = {};
-  BOOL started;
+  BOOL started = FALSE;
   {
     // The tool's temporary directory, and the library's, is GetTempPathA's answer: %TMP% first.
     std::wstring temp = Widen(tmpdir);
@@ -169,8 +169,14 @@ Result RunTool(const std::vector<std::string>& args, const std::string& tmpdir,
       tmp.reset(new ScopedVariable(L"TMP", temp));
       temp_var.reset(new ScopedVariable(L"TEMP", temp));
     }
-    started = CreateProcessW(tool.c_str(), &command_line[0], nullptr, nullptr, TRUE, 0, nullptr,
-                             nullptr, &startup, &process);
+    // Wine, when busy, now and then fails a start with ERROR_INTERNAL_ERROR; a start that
+    // failed ran nothing, so it is tried again a few times.
+    for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+      if (attempt > 0) Sleep(200);
+      started = CreateProcessW(tool.c_str(), &command_line[0], nullptr, nullptr, TRUE, 0, nullptr,
+                               nullptr, &startup, &process);
+      if (!started && GetLastError() != ERROR_INTERNAL_ERROR) break;
+    }
   }
   CloseHandle(out_write);
   CloseHandle(err_write);
