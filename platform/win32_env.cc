@@ -14,6 +14,7 @@
 #undef DeleteFile
 #undef ReplaceFile
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -44,8 +45,9 @@ namespace {
 
 // Access, sharing and disposition of each open mode. Create lets others read what is being
 // written; update and read let others read and write the same file. Every open also lets others
-// delete or rename the file, as POSIX does. A file that any handle holds open still cannot be
-// replaced by a rename: a save of another session then writes its bytes into the file instead.
+// delete or rename the file, as POSIX does. A file that any handle holds open is replaced only by
+// a rename with POSIX semantics (Windows 10 1709 and later, NTFS); elsewhere a save writes its
+// finished bytes into the held file instead.
 struct OpenFlags {
   DWORD access;
   DWORD share;
@@ -215,6 +217,45 @@ bool IsHeldOpen(const char* path) {
     return false;
   }
   return GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+// FILE_RENAME_INFO as FileRenameInfoEx reads it (Windows 10 1607 and later): a word of flags
+// where the older class has its one BOOLEAN. The SDK headers show it only to newer targets.
+struct RenameInfoEx {
+  DWORD flags;
+  HANDLE root;
+  DWORD name_bytes;
+  WCHAR name[4 * kMaxPath];
+};
+static_assert(offsetof(RenameInfoEx, root) == offsetof(FILE_RENAME_INFO, RootDirectory), "");
+static_assert(offsetof(RenameInfoEx, name_bytes) == offsetof(FILE_RENAME_INFO, FileNameLength), "");
+static_assert(offsetof(RenameInfoEx, name) == offsetof(FILE_RENAME_INFO, FileName), "");
+constexpr FILE_INFO_BY_HANDLE_CLASS kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+constexpr DWORD kRenameReplaceIfExists = 0x1;
+constexpr DWORD kRenamePosixSemantics = 0x2;
+
+// Renames the file open at handle (with delete access) over to, in one step, though other
+// handles hold to open: with POSIX semantics (Windows 10 1709 and later, on NTFS) the name moves
+// to the new file and the holders keep the old one, where each of them lets others delete it.
+// False, with nothing changed, where the system or the file system has no such rename (it
+// answers ERROR_INVALID_PARAMETER or ERROR_NOT_SUPPORTED) or a holder does not share deletion.
+bool RenameOverHeld(HANDLE handle, const char* to) {
+  WCHAR wide[kMaxPath];
+  if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, to, -1, wide, kMaxPath) == 0) {
+    return false;
+  }
+  RenameInfoEx* info = static_cast<RenameInfoEx*>(calloc(1, sizeof(RenameInfoEx)));
+  if (info == nullptr) return false;
+  constexpr DWORD kRoom = sizeof(info->name) / sizeof(info->name[0]);
+  DWORD length = GetFullPathNameW(wide, kRoom, info->name, nullptr);
+  bool ok = length != 0 && length < kRoom;
+  if (ok) {
+    info->flags = kRenameReplaceIfExists | kRenamePosixSemantics;
+    info->name_bytes = length * sizeof(WCHAR);
+    ok = SetFileInformationByHandle(handle, kFileRenameInfoEx, info, sizeof(RenameInfoEx)) != FALSE;
+  }
+  free(info);
+  return ok;
 }
 
 // Whether the path names a plain file: no directory, no reparse point.
@@ -454,26 +495,28 @@ class Win32Env final : public Env {
       Fail(error, FileError::kTooLong);
       return nullptr;
     }
-    DWORD access = GENERIC_READ | GENERIC_WRITE;
+    // Delete access lets a scratch file go at its close, and a linkable one be renamed by its
+    // handle into a place others hold.
+    DWORD access = GENERIC_READ | GENERIC_WRITE | DELETE;
     DWORD flags = FILE_ATTRIBUTE_NORMAL;
-    if (kind == TempKind::kScratch) {
-      access |= DELETE;
-      flags = FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE;
-    }
+    if (kind == TempKind::kScratch) flags = FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE;
     HANDLE handle = CreateNamedFile(dir, prefix, access, flags, name, error);
     if (handle == INVALID_HANDLE_VALUE || kind == TempKind::kScratch) name[0] = '\0';
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     return new PlatformFile(handle, true, false);
   }
 
-  bool LinkIntoPlace(FileHandle, const char* name, const char* to, FileError* error) override {
+  bool LinkIntoPlace(FileHandle file, const char* name, const char* to, FileError* error) override {
     if (name[0] == '\0') return Fail(error, FileError::kUnsupported);
     if (!MoveFileExA(name, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       DWORD e = GetLastError();
       // A file that any handle holds open is refused as if access were denied; it is told from
-      // a real denial by an open that shares nothing.
-      if (e == ERROR_ACCESS_DENIED && IsHeldOpen(to))
-        return Fail(error, FileError::kSharingViolation);
+      // a real denial by an open that shares nothing. Where the system renames as POSIX does,
+      // the file takes the place all the same; elsewhere the caller is told it is held.
+      if (e == ERROR_ACCESS_DENIED && IsHeldOpen(to)) {
+        return RenameOverHeld(file->handle, to) ? Succeed(error)
+                                                : Fail(error, FileError::kSharingViolation);
+      }
       return Fail(error, ErrorFromWin32(e));
     }
     return Succeed(error);
