@@ -336,6 +336,7 @@ void AddExportCommand(CLI::App* app, Action* action) {
       if (!survey.unreadable.empty()) {
         copy = std::make_unique<TempFile>();
         WriteSalvage(book, copy->path(), survey.readable, /*repair=*/false);
+        copy->Hold();
         salvaged = std::make_unique<Book>(copy->path(), Book::Mode::kOpen);
         from = salvaged.get();
       }

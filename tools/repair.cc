@@ -491,11 +491,13 @@ int RepairBook(const std::string& path, const RepairOptions& options, std::ostre
     if (!options.dry_run && plan.Salvage()) {
       salvaged = std::make_unique<TempFile>(dir);
       WriteSalvage(book, salvaged->path(), plan.Readable(), /*repair=*/true);
+      salvaged->Hold();
     }
   } catch (const ToolError& e) {
     throw ToolError(e.status(), path, e.what());
   }
-  const std::string result = salvaged != nullptr ? salvaged->path() : survey.path();
+  TempFile& result_file = salvaged != nullptr ? *salvaged : survey;
+  const std::string result = result_file.path();
 
   for (const Dropped& d : plan.dropped) {
     out << path << ": " << RecordName(d.number) << ": " << d.reason << ": dropped\n";
@@ -551,6 +553,7 @@ int RepairBook(const std::string& path, const RepairOptions& options, std::ostre
       changed = true;
     }
     if (changed) book.Save();
+    result_file.Hold();
   } catch (const ToolError& e) {
     throw ToolError(e.status(), path, std::string(e.what()) + "; nothing was changed");
   }

@@ -34,12 +34,23 @@ TempFile::TempFile(const std::string& dir) {
     throw ToolError(kExitFile, directory[0] == '\0' ? dir : directory,
                     "cannot make a temporary file in this directory");
   }
+  // The handle that made it lets no one else write it (on Windows): a sharing one holds it.
   env->Close(file);
   path_ = name;
+  Hold();
 }
 
 TempFile::~TempFile() {
-  if (!path_.empty()) Env::Default()->DeleteFile(path_.c_str());
+  Env* env = Env::Default();
+  if (held_ != nullptr) env->Close(held_);
+  if (!path_.empty()) env->DeleteFile(path_.c_str());
+}
+
+void TempFile::Hold() {
+  Env* env = Env::Default();
+  if (held_ != nullptr) env->Close(held_);
+  OpenError error = OpenError::kNone;
+  held_ = path_.empty() ? nullptr : env->OpenFile(path_.c_str(), OpenMode::kRead, &error);
 }
 
 Survey SurveyRecords(const Book& book) {

@@ -7,15 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "platform/env.h"
+
 namespace telbook {
 namespace tool {
 
 class Book;
 
 // A new, empty temporary file of the tool, named as the library names its own ("tel", random
-// characters, ".tmp") so that leftovers are found alike; deleted when this goes out of scope
-// unless kept. In dir, or in the temporary directory when dir is empty. Throws
-// ToolError(kExitFile) naming the directory when no file can be made there.
+// characters, ".tmp") so that leftovers are found alike, and held open while it lives so that no
+// sweep of leftovers takes it; deleted when this goes out of scope unless kept. In dir, or in the
+// temporary directory when dir is empty. Throws ToolError(kExitFile) naming the directory when no
+// file can be made there.
 class TempFile {
  public:
   explicit TempFile(const std::string& dir = "");
@@ -23,11 +26,16 @@ class TempFile {
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
   const std::string& path() const { return path_; }
+  // Holds whatever file is at the path now, after a step that put a new one there (a save or an
+  // export replaces the file it writes): a held file is no leftover to another program's sweep.
+  // The hold takes nothing from others: they may read, write, rename and delete the file.
+  void Hold();
   // The file is someone else's now: it is not deleted.
   void Keep() { path_.clear(); }
 
  private:
   std::string path_;
+  FileHandle held_ = nullptr;
 };
 
 // Every used slot of the open book, personal slots 1 to 9999 then group slots 1 to 9999, sorted

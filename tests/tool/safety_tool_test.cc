@@ -19,6 +19,7 @@
 #include "store/format.h"
 #include "tests/tool/tool_runner.h"
 #include "tools/book.h"
+#include "tools/salvage.h"
 
 namespace telbook {
 namespace tooltest {
@@ -303,6 +304,39 @@ TEST_F(SafetyTool, AMissingTemporaryDirectoryIsNamed) {
   EXPECT_NE(run.err.find("temporary directory"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("no-such-dir"), std::string::npos) << run.err;
   EXPECT_EQ(dir_.List(), std::vector<std::string>{"b.tlb"});
+}
+
+// The tool's own temporary copies (a repair's, an export's around damage) are held while they
+// live, through every step that puts a new file at their name, so that another program's sweep
+// of leftovers beside its destination never takes one mid-way.
+TEST_F(SafetyTool, ATemporaryCopyIsHeldAgainstSweeps) {
+  Env* env = Env::Default();
+  std::string path;
+  {
+    tool::TempFile copy(dir_.path());
+    path = copy.path();
+    bool held = false;
+    bool removed = true;
+    ASSERT_TRUE(env->IsHeld(path.c_str(), &held, nullptr));
+    EXPECT_TRUE(held);
+    ASSERT_TRUE(env->RemoveIfUnheld(path.c_str(), &removed, nullptr));
+    EXPECT_FALSE(removed);
+#if !defined(_WIN32)
+    // A save or an export replaces the file at the name; the hold is taken again on the new one.
+    const std::string next = dir_.File("next");
+    WriteAll(next, "new bytes");
+    ASSERT_EQ(std::rename(next.c_str(), path.c_str()), 0);
+    ASSERT_TRUE(env->IsHeld(path.c_str(), &held, nullptr));
+    EXPECT_FALSE(held);
+    copy.Hold();
+    ASSERT_TRUE(env->IsHeld(path.c_str(), &held, nullptr));
+    EXPECT_TRUE(held);
+    ASSERT_TRUE(env->RemoveIfUnheld(path.c_str(), &removed, nullptr));
+    EXPECT_FALSE(removed);
+    EXPECT_EQ(ReadAll(path), "new bytes");
+#endif
+  }
+  EXPECT_FALSE(Exists(path));
 }
 
 }  // namespace
