@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "interface/telbook.h"
+#include "posix_fifo_reader.h"
 #include "test_util.h"
 
 namespace telbook {
@@ -139,24 +140,12 @@ TEST_F(PosixSafeSaveTest, AFifoAndADeviceAreWrittenIntoNeverReplaced) {
   const std::string fifo = dir_.File("pipe");
   const std::string got = dir_.File("got.csv");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  pid_t reader = fork();
+  pid_t reader = StartFifoReader(fifo, got);
   ASSERT_GE(reader, 0);
-  if (reader == 0) {
-    int in = open(fifo.c_str(), O_RDONLY);
-    int out = open(got.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    char buffer[4096];
-    ssize_t n;
-    while (in >= 0 && out >= 0 && (n = read(in, buffer, sizeof buffer)) > 0) {
-      if (write(out, buffer, static_cast<size_t>(n)) != n) _exit(1);
-    }
-    _exit(in >= 0 && out >= 0 ? 0 : 1);
-  }
   ASSERT_EQ(TL_openDataBase(s_, book_.c_str()), 0);
   unsigned short personal[] = {1};
   EXPECT_EQ(TL_writeSrchData(s_, personal, 1, nullptr, 0, 0, fifo.c_str(), nullptr), 0);
-  int status = 0;
-  ASSERT_EQ(waitpid(reader, &status, 0), reader);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_TRUE(FifoReaderSucceeded(reader));
   EXPECT_TRUE(S_ISFIFO(StatOf(fifo).st_mode));
   const Bytes bytes = ReadFileOrDie(got);
   const std::string text(bytes.begin(), bytes.end());

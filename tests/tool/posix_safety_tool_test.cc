@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/posix_fifo_reader.h"
 #include "tests/tool/tool_runner.h"
 
 namespace telbook {
@@ -63,22 +64,11 @@ TEST(PosixSafetyTool, AnExportToAFifoIsReadWholeByAnotherProcess) {
   for (const char* format : {"--subset", "--vcard"}) {
     SCOPED_TRACE(format);
     const std::string got = dir.File("got");
-    pid_t reader = fork();
-    if (reader == 0) {
-      int in = open(fifo.c_str(), O_RDONLY);
-      int out = open(got.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      char buffer[4096];
-      ssize_t n;
-      while (in >= 0 && out >= 0 && (n = read(in, buffer, sizeof buffer)) > 0) {
-        if (write(out, buffer, static_cast<size_t>(n)) != n) _exit(1);
-      }
-      _exit(in >= 0 && out >= 0 ? 0 : 1);
-    }
+    pid_t reader = StartFifoReader(fifo, got);
+    ASSERT_GE(reader, 0);
     Result run = dir.Tool({"export", book, fifo, format});
     EXPECT_EQ(run.status, 0) << run.err;
-    int status = 0;
-    waitpid(reader, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(FifoReaderSucceeded(reader));
     const std::string bytes = ReadAll(got);
     if (std::string(format) == "--subset") {
       EXPECT_EQ(bytes.substr(0, 8), "KVTL0200");
