@@ -268,8 +268,9 @@ TEST_F(SaveTest, EachFailingOperationOfTheSaveLosesNothing) {
       EXPECT_EQ(status, -1);
       EXPECT_EQ(ErrorOf(s).category, 40);
 #if defined(_WIN32)
-      // Windows replaces no file a handle holds, and the writers' lock holds the book: the new
-      // bytes are written into it, and a failure of that write may leave any part of them.
+      // The writers' lock holds the book, and where Windows has no rename with POSIX semantics
+      // it replaces no file a handle holds: the new bytes are written into it, and a failure of
+      // that write may leave any part of them.
       if (!(ErrorOf(s) == Pair{40, 14})) {
         EXPECT_EQ(ReadFileOrDie(path_), base_);
       }
