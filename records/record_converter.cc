@@ -215,10 +215,7 @@ uint32_t RecordConverter::ConvertKojin(uint8_t* buffer, size_t capacity, uint32_
   if (length > capacity) length = static_cast<uint32_t>(capacity);
   static_assert(kKojinBufferSize >= kEncodeCapacity, "the buffer holds any new record");
   // Records the writer made, and untouched since, need no rewriting.
-  if (IsConvertedKojin(buffer, length, repair)) {
-    memset(buffer + length, 0, capacity - length);
-    return length;
-  }
+  if (IsConvertedKojin(buffer, length, repair)) return length;
   // Each text goes straight from the stored record into the new one, cut to its host field and
   // repaired on the way, as if decoded into the host structure and encoded again. The new record
   // is built aside, since its texts may land on stored texts not yet read. Bytes a copy leaves
@@ -271,7 +268,6 @@ uint32_t RecordConverter::ConvertKojin(uint8_t* buffer, size_t capacity, uint32_
             any_extension ? static_cast<uint16_t>(kExtensionBlockOffset) : 0);
 
   memcpy(buffer, out, position);
-  memset(buffer + position, 0, capacity - position);
   return position;
 }
 
@@ -296,11 +292,9 @@ uint32_t RecordConverter::ConvertGroup(uint8_t* buffer, size_t capacity, uint32_
   if (members > format::kMaxGroupMembers) members = format::kMaxGroupMembers;
   if (repair) RepairGroup(&entry);
 
-  // Everything after the members kept is zero, and so is everything after the stored record
-  // (part of the fixed bytes, when the record is that short).
+  // The fixed bytes a short record lacks are zero; the texts follow the members kept.
   uint32_t position = group::kMembersOffset + group::kMemberSize * static_cast<uint32_t>(members);
-  uint32_t clear_from = position < length ? position : length;
-  memset(buffer + clear_from, 0, capacity - clear_from);
+  if (length < position) memset(buffer + length, 0, position - length);
   EncodeU16(buffer + group::kMemberCountOffset, static_cast<uint16_t>(members));
   EncodeU16(buffer + group::kExtraPlacesOffset, 0);
   return EncodeGroupTexts(entry, buffer, position);
