@@ -37,6 +37,9 @@ short ExportDriver::ExpandGroups(uint16_t* personal_count, uint16_t group_count)
     if (n >= format::kFirstPersonal && n <= format::kLastPersonal) in_personal_[n] = true;
   }
   uint16_t length = *personal_count;
+  // One block for every group record, grown when a longer one comes; a slot of no bytes fails as
+  // no memory.
+  MemoryBlock record;
   for (uint16_t i = 0; i < group_count; ++i) {
     uint16_t g = groups_[i];
     uint8_t* slot = nullptr;
@@ -50,8 +53,7 @@ short ExportDriver::ExpandGroups(uint16_t* personal_count, uint16_t group_count)
     group_done_[g] = true;
 
     uint16_t size = Slot::length(slot);
-    MemoryBlock record;
-    if (!record.Obtain(store_->env(), size)) {
+    if ((size == 0 || record.size() < size) && !record.Obtain(store_->env(), size)) {
       store_->RecordError(category::kOpenGroup, detail::kNoMemory);
       return kFailed;
     }

@@ -70,6 +70,9 @@ short SubsetWriter::Export(const uint16_t* personal, uint16_t personal_count,
   // Every used slot is read and its kind checked, chosen or not; group slots above 5000 too.
   BookFileWriter::Plan plan;
   plan.whole_records = true;
+  // Larger blocks where no write-behind block of changes made in the session is held beside
+  // them, so that the peak stays where the save's is.
+  if (!store_->write_behind().ready()) plan.block_size = BookFileWriter::kLargeBlockSize;
   bool written = writer_.Write(out, plan, this, header, favourites);
   empty_group_ = nullptr;
   return written ? kOk : kFailed;

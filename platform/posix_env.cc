@@ -19,6 +19,7 @@
 #include <cstdint>
 
 #include "platform/env.h"
+#include "platform/posix_block_pool.h"
 #include "platform/posix_env_test_helper.h"
 #include "platform/posix_io.h"
 #include "platform/posix_registry.h"
@@ -375,6 +376,13 @@ bool MayWrite(const char* path, const struct stat& st) {
   if (S_ISDIR(st.st_mode)) return faccessat(AT_FDCWD, path, W_OK | X_OK, AT_EACCESS) == 0;
   if (faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) != 0) return false;
   return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+}
+
+// Shared by every session of the process and never destroyed, so that a block freed during the
+// process's exit still has somewhere to go.
+BlockPool* Pool() {
+  static BlockPool* pool = new BlockPool;
+  return pool;
 }
 
 class PosixEnv final : public Env {
@@ -864,8 +872,8 @@ class PosixEnv final : public Env {
     }
   }
 
-  void* AllocBlock(size_t size) override { return calloc(1, size); }
-  void FreeBlock(void* block) override { free(block); }
+  void* AllocBlock(size_t size) override { return Pool()->Alloc(size); }
+  void FreeBlock(void* block) override { Pool()->Free(block); }
 
   KeyHandle OpenKey(const char* path, bool create) override {
     return posix_registry::OpenKey(path, create);

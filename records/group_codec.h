@@ -80,8 +80,8 @@ uint32_t EncodeGroup(const TL_Group& entry, const uint16_t* members, uint16_t co
                      uint8_t* buffer, size_t capacity);
 
 // The tail of a group record: Name and Furigana written from `position` (the end of the member
-// places) on, with their links. The buffer holds zeros from position on and room for both
-// fields. Returns the record length.
+// places) on, with their links, in a buffer with room for both fields. Every byte up to the
+// returned record length is written from position on, none after it.
 uint32_t EncodeGroupTexts(const TL_Group& entry, uint8_t* buffer, uint32_t position);
 
 }  // namespace telbook

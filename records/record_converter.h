@@ -27,11 +27,14 @@ class RecordConverter final {
   // its kind); decoding never looks past them, whatever they hold. Re-encodes it in place as the
   // record writer encodes an entry, repairing its texts first when repair is true, and returns
   // the new length. 0 only when capacity is below kKojinBufferSize (the buffer is then untouched).
+  // The bytes after the new record are never written: they keep what the buffer held there.
   uint32_t ConvertKojin(uint8_t* buffer, size_t capacity, uint32_t length, bool repair) const;
 
   // The same for a stored group record, capacity at least kGroupBufferSize. The fixed bytes and
   // the first N member places stay; further places are dropped and the texts follow the members.
   // A member count beyond the places the record holds, or beyond 9999, is cut to what is there.
+  // The fixed bytes a shorter record lacks come out as zeros; nothing after the new record is
+  // written.
   uint32_t ConvertGroup(uint8_t* buffer, size_t capacity, uint32_t length, bool repair) const;
 
   // The record repair's two rules, exposed for the tool's estimate of a save and for tests.

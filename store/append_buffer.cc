@@ -46,13 +46,29 @@ short AppendBuffer::Flush() {
   return kOk;
 }
 
+short AppendBuffer::FlushAligned() {
+  const uint32_t end = start_ + held_;
+  const uint32_t cut = end - end % kWriteAlignment;
+  if (cut <= start_) return Flush();
+  const uint32_t written = cut - start_;
+  if (WriteAt(block_.data(), written, start_) != kOk) return kFailed;
+  memmove(block_.data(), block_.data() + written, held_ - written);
+  start_ = cut;
+  held_ -= written;
+  return kOk;
+}
+
 short AppendBuffer::Append(const uint8_t* data, uint32_t length, uint32_t* position) {
   const uint32_t capacity = static_cast<uint32_t>(block_.size());
   if (length == 0) {
     *position = start_ + held_;
     return kOk;
   }
-  if (held_ + static_cast<uint64_t>(length) > capacity && Flush() != kOk) return kFailed;
+  if (held_ + static_cast<uint64_t>(length) > capacity &&
+      (FlushAligned() != kOk ||
+       (held_ + static_cast<uint64_t>(length) > capacity && Flush() != kOk))) {
+    return kFailed;
+  }
   *position = start_ + held_;
   if (length > capacity) {
     if (WriteAt(data, length, start_) != kOk) return kFailed;

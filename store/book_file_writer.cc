@@ -40,8 +40,9 @@ bool BookFileWriter::Write(FileHandle out, const Plan& plan, RecordHook* hook, u
 
   bool ok = true;
   ReadAhead& ahead = store_->read_ahead();
-  if ((!ahead.ready() && !ahead.Obtain(ReadAhead::kBlockSize)) ||
-      !records_.Obtain(AppendBuffer::kBlockSize) || !window_.Obtain()) {
+  const size_t block_size = plan.block_size;
+  const bool grow = ahead.capacity() < block_size;
+  if ((grow && !ahead.Obtain(block_size)) || !records_.Obtain(block_size) || !window_.Obtain()) {
     ok = Fail(detail::kNoMemory);
   }
   // The records lie behind the fixed part, which is written in pieces around them.
@@ -65,6 +66,7 @@ bool BookFileWriter::Write(FileHandle out, const Plan& plan, RecordHook* hook, u
   buffer.Release();
   records_.Release();
   window_.Release();
+  if (grow && block_size > ReadAhead::kBlockSize) ahead.Release();
   plan_ = nullptr;
   hook_ = nullptr;
   return ok;

@@ -22,6 +22,8 @@ class FileStore;
 class BookFileWriter final {
  public:
   enum Table : uint8_t { kPersonal = 0, kGroup = 1 };
+  // The larger blocks of a writer that may spend them.
+  static constexpr size_t kLargeBlockSize = 64 * 1024;
 
   // Chooses the records of the new file and converts each one; implemented above the store.
   class RecordHook {
@@ -53,6 +55,10 @@ class BookFileWriter final {
     // Used slots the hook does not keep are passed over unread, so that records that cannot be
     // read may be left out; otherwise every used slot is read and its kind checked, kept or not.
     bool read_kept_only = false;
+    // The size of the read-ahead and append blocks of the write. A writer that holds no other
+    // large block may spend more memory on fewer, larger reads and writes; a read-ahead block
+    // grown for the write is given back after it, to be obtained again at its usual size.
+    size_t block_size = AppendBuffer::kBlockSize;
     // Recorded with the failure's detail (kNoMemory, kBadRecordNumber when the index is not
     // there, kRecordFailed for any other step) where the writer fails; 0 records none, leaving
     // the pair of the file layer or record index, if any.

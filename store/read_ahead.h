@@ -31,6 +31,7 @@ class ReadAhead final {
   // Forgets the bytes held and gives the block back.
   void Release();
   bool ready() const { return !block_.empty(); }
+  size_t capacity() const { return block_.size(); }
   // Holds every byte of file from `from` to its end in the block, grown to hold them, when they
   // are at most limit bytes: reads anywhere among them are then copies until the next Forget().
   // A hint: false, recording nothing and with reads unchanged, when the bytes are more than limit
