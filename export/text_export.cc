@@ -65,28 +65,20 @@ constexpr bool NeedsQuotes(uint8_t c) { return c == ',' || c == '\n' || c == '\r
 // that sets single, which a scan from the end finds without following the state byte by byte.
 constexpr uint8_t kSetsSingle = 1;
 constexpr uint8_t kFlips = 2;
-constexpr uint8_t kNeedsQuotes = 4;
 
 struct ByteClasses {
   uint8_t of[256];
   constexpr ByteClasses() : of() {
     for (int c = 0; c < 256; ++c) {
       uint8_t b = static_cast<uint8_t>(c);
-      uint8_t scan = IsLeadByte(b) ? kFlips : IsTrailByte(b) ? kSetsSingle : 0;
-      of[c] = static_cast<uint8_t>(scan | (NeedsQuotes(b) ? kNeedsQuotes : 0));
+      of[c] = IsLeadByte(b) ? kFlips : IsTrailByte(b) ? kSetsSingle : 0;
     }
   }
 };
 constexpr ByteClasses kClasses{};
 
-bool HoldsQuoteByte(std::string_view text) {
-  uint8_t seen = 0;
-  for (char c : text) seen |= kClasses.of[static_cast<uint8_t>(c)];
-  return (seen & kNeedsQuotes) != 0;
-}
-
-// Whether the scan of text from its first byte, in state single, ends after a lead byte; false
-// when the answer lies before the text (its bytes all keep the state) and *open is set.
+// Whether the scan of text from its first byte, in state single, ends after a lead byte; *open
+// is set when the answer lies before the text (its bytes all keep the state).
 bool EndsAfterLead(std::string_view text, bool* open) {
   bool after_lead = false;
   for (size_t i = text.size(); i-- > 0;) {
@@ -98,14 +90,6 @@ bool EndsAfterLead(std::string_view text, bool* open) {
     if (c & kFlips) after_lead = !after_lead;
   }
   *open = true;
-  return after_lead;
-}
-
-// The field rule's scan over prefix then text, from single: whether it ends after a lead byte.
-bool EndsAfterLead(std::string_view prefix, std::string_view text) {
-  bool open = false;
-  bool after_lead = EndsAfterLead(text, &open);
-  if (open) after_lead = after_lead != EndsAfterLead(prefix, &open);
   return after_lead;
 }
 
@@ -144,26 +128,27 @@ class TextExportWriter::Output {
     if (p != nullptr) Commit(Copy(p, text) - p);
   }
 
-  // The field rule over the concatenation of prefix and text: quoted when it holds a comma, CR
-  // or LF; its last byte dropped when the double-byte scan ends after a lead byte; then a comma,
-  // or CR LF for the last field of the line.
+  // The field rule over the concatenation of prefix and text, each ending at its first zero
+  // byte if it holds one: quoted when it holds a comma, CR or LF; its last byte dropped when the
+  // double-byte scan ends after a lead byte; then a comma, or CR LF for the last field of the
+  // line. The bytes are noted as they are copied, and moved up for the opening quote in the
+  // rare field that needs one.
   void Field(std::string_view prefix, std::string_view text, bool last) {
-    const bool quote = HoldsQuoteByte(prefix) || HoldsQuoteByte(text);
-    if (EndsAfterLead(prefix, text)) {
-      // The scan can end after a lead byte only when some byte was seen.
-      if (!text.empty()) {
-        text.remove_suffix(1);
-      } else if (!prefix.empty()) {
-        prefix.remove_suffix(1);
-      }
-    }
-    uint8_t* p = Room(prefix.size() + text.size() + 2 * quote + kLineEndSize);
+    uint8_t* p = Room(prefix.size() + text.size() + 2 + kLineEndSize);
     if (p == nullptr) return;
-    uint8_t* start = p;
-    if (quote) *p++ = kQuote;
-    p = Copy(Copy(p, prefix), text);
-    if (quote) *p++ = kQuote;
-    Commit(End(p, last) - start);
+    bool quote = false;
+    uint8_t* end = CopyNoting(CopyNoting(p, prefix, &quote), text, &quote);
+    bool open = false;
+    const char* copied = reinterpret_cast<const char*>(p);
+    // The scan can end after a lead byte only when some byte was seen.
+    if (EndsAfterLead(std::string_view(copied, static_cast<size_t>(end - p)), &open)) --end;
+    if (quote) {
+      memmove(p + 1, p, static_cast<size_t>(end - p));
+      *p = kQuote;
+      ++end;
+      *end++ = kQuote;
+    }
+    Commit(End(end, last) - p);
   }
   void Field(std::string_view text, bool last) { Field({}, text, last); }
 
@@ -197,6 +182,19 @@ class TextExportWriter::Output {
 
   enum Failure : uint8_t { kNone, kMemory, kWrite };
 
+  // Copies text up to its first zero byte to p, noting in *quote whether it holds a byte that
+  // makes its field quoted.
+  static uint8_t* CopyNoting(uint8_t* p, std::string_view text, bool* quote) {
+    bool any = false;
+    for (char c : text) {
+      const uint8_t b = static_cast<uint8_t>(c);
+      if (b == 0) break;
+      *p++ = b;
+      any |= NeedsQuotes(b);
+    }
+    *quote = *quote || any;
+    return p;
+  }
   static uint8_t* Copy(uint8_t* p, std::string_view text) {
     if (!text.empty()) memcpy(p, text.data(), text.size());
     return p + text.size();
@@ -213,8 +211,10 @@ class TextExportWriter::Output {
   // Room for n bytes at the end of what is held, writing what is held or growing the block
   // when needed; null after a failure.
   uint8_t* Room(size_t n) {
-    if (!ok()) return nullptr;
-    if (block_.size() - size_ >= n) return block_.data() + size_;
+    if (ok() && block_.size() - size_ >= n) return block_.data() + size_;
+    return MoreRoom(n);
+  }
+  uint8_t* MoreRoom(size_t n) {
     if (!Flush()) return nullptr;
     if (block_.size() < n) {
       MemoryBlock larger;
@@ -297,30 +297,33 @@ short TextExportWriter::WritePersonalLines(const uint8_t* slots, MemoryBlock* re
     }
     sequence_[n] = ++counter;
 
-    std::string_view text[kojin::kMainStrings];
-    for (int i = 0; i < kojin::kMainStrings; ++i) {
-      if (!view.Main(i, &text[i])) text[i] = {};
-    }
-    std::string_view relay_id = text[kRelayIdString];
+    // Fields are handed over with the rest of the record behind them: the field rule stops at
+    // each text's zero as it copies.
+    auto main = [&view](int n) { return view.MainAndRest(n); };
+    auto extension = [&view](int n) { return view.ExtensionAndRest(n); };
+    std::string_view relay_id;
+    if (!view.Main(kRelayIdString, &relay_id)) relay_id = {};
     out->Sequence(kPersonalMark, counter, false);
-    out->Field(text[kNameString], false);
-    out->Field(text[kFuriganaString], false);
-    out->Field(text[kAffiliationString], false);
-    out->Field(LineTypeWord(view.line_type()), text[kFaxNumberString], false);
-    out->Field(view.Extension(kojin::kSpeedDial), false);
-    out->Field(text[kPhoneString], false);
-    out->Field(text[kEMailString], false);
-    out->Field(text[kMemoString], false);
+    out->Field(main(kNameString), false);
+    out->Field(main(kFuriganaString), false);
+    out->Field(main(kAffiliationString), false);
+    out->Field(LineTypeWord(view.line_type()), main(kFaxNumberString), false);
+    out->Field(extension(kojin::kSpeedDial), false);
+    out->Field(main(kPhoneString), false);
+    out->Field(main(kEMailString), false);
+    out->Field(main(kMemoString), false);
     out->Number(ExportedCommMode(view.comm_mode()), false);
-    out->Field(view.Extension(kojin::kFCode), false);
-    out->Field(view.Extension(kojin::kPCode), false);
-    out->Field(text[kBoxNumberString], false);
-    out->Field(text[kBoxPasswordString], false);
+    out->Field(extension(kojin::kFCode), false);
+    out->Field(extension(kojin::kPCode), false);
+    out->Field(main(kBoxNumberString), false);
+    out->Field(main(kBoxPasswordString), false);
     out->Field(relay_id, false);
     out->Number(view.relay_output(), relay_id.empty());
     if (!relay_id.empty()) {
       // The broadcast list goes out as stored: neither quoted nor checked for a lone lead byte.
-      out->Append(text[kBroadcastListString]);
+      std::string_view broadcast_list;
+      if (!view.Main(kBroadcastListString, &broadcast_list)) broadcast_list = {};
+      out->Append(broadcast_list);
       out->End(true);
     }
     if (EndLine(*out) != kOk) return kFailed;

@@ -103,8 +103,18 @@ class KojinView {
   uint8_t kind() const;
   // False when the kind is none of 1, 2 and 3 (the caller reports (kTextField, kWrongKind)).
   bool Main(int n, std::string_view* text) const { return MainString(record_, length_, n, text); }
+  // Main string n followed by the rest of the record, for a reader that stops at the string's
+  // zero itself, as TextAt does, without a search for it first; empty where Main's text is empty
+  // for want of an offset.
+  std::string_view MainAndRest(int n) const {
+    size_t offset = length_;
+    MainStringOffset(record_, length_, n, &offset);
+    return Rest(offset);
+  }
   // Empty when the record has no extension block (0 at offset 28).
   std::string_view Extension(int n) const { return TextAt(record_, length_, ExtensionOffset(n)); }
+  // Extension string n followed by the rest of the record, as MainAndRest.
+  std::string_view ExtensionAndRest(int n) const { return Rest(ExtensionOffset(n)); }
   // Where extension string n starts; length() (an empty text) when the record has none.
   size_t ExtensionOffset(int n) const {
     uint16_t block = U16At(record_, length_, kojin::kExtensionLinkOffset);
@@ -131,6 +141,10 @@ class KojinView {
  private:
   // Offset of the alternate destination block, 0 when there is none.
   uint16_t AltBlock() const;
+  std::string_view Rest(size_t offset) const {
+    if (offset >= length_) return {};
+    return std::string_view(reinterpret_cast<const char*>(record_ + offset), length_ - offset);
+  }
 
   const uint8_t* record_;
   size_t length_;

@@ -226,8 +226,19 @@ TEST_F(TextExportTest, ForeignRecordsLongerThanTheirFields) {
     expected += Line({"K" + std::to_string(i + 1), names[i], "", "", "[Inline]", "", "", "",
                       "\"" + memos[i] + "\"", "0", "", "", "", "", "", "0"});
   }
+  // A name without its zero, last in its record, ends at the record's end.
+  Bytes r(43, 0);
+  r[0] = 1;
+  r[34] = 1;
+  for (int n = 0; n < 13; ++n) PutU16(&r, 2 + 2 * n, 43);
+  r.push_back(0);
+  PutU16(&r, 2, static_cast<uint16_t>(r.size()));
+  for (char c : std::string("end,")) r.push_back(static_cast<uint8_t>(c));
+  book.AddRaw(false, 3, r, 1, 1);
+  expected +=
+      Line({"K3", "\"end,\"", "", "", "[Inline]", "", "", "", "", "0", "", "", "", "", "", "0"});
   Open(book);
-  ASSERT_EQ(Export({1, 2}, {}), 0);
+  ASSERT_EQ(Export({1, 2, 3}, {}), 0);
   EXPECT_EQ(Output(), expected);
 }
 
