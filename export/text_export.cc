@@ -57,6 +57,16 @@ std::string_view LineTypeWord(uint8_t line_type) {
 
 constexpr bool NeedsQuotes(uint8_t c) { return c == ',' || c == '\n' || c == '\r'; }
 
+// The top bit of each of eight bytes.
+constexpr uint64_t kTopBits = 0x8080808080808080u;
+
+// The top bit of each of the eight bytes of v that is c, and perhaps of bytes above one that is.
+constexpr uint64_t Marks(uint64_t v, uint8_t c) {
+  constexpr uint64_t kOnes = 0x0101010101010101u;
+  const uint64_t x = v ^ (kOnes * c);
+  return (x - kOnes) & ~x & kTopBits;
+}
+
 // What the field rule's double-byte scan makes of each byte. From single, a lead byte moves to
 // after-lead; from after-lead, a trail byte moves back to single. Lead bytes are all trail bytes
 // too, so every byte does one of three things whatever the state: a byte that is no trail byte
@@ -136,13 +146,15 @@ class TextExportWriter::Output {
   void Field(std::string_view prefix, std::string_view text, bool last) {
     uint8_t* p = Room(prefix.size() + text.size() + 2 + kLineEndSize);
     if (p == nullptr) return;
-    bool quote = false;
-    uint8_t* end = CopyNoting(CopyNoting(p, prefix, &quote), text, &quote);
+    Seen seen;
+    uint8_t* end = CopyNoting(CopyNoting(p, prefix, &seen), text, &seen);
     bool open = false;
     const char* copied = reinterpret_cast<const char*>(p);
-    // The scan can end after a lead byte only when some byte was seen.
-    if (EndsAfterLead(std::string_view(copied, static_cast<size_t>(end - p)), &open)) --end;
-    if (quote) {
+    // Without a byte whose top bit is set there is no lead byte, and the scan ends in single.
+    if (seen.top && EndsAfterLead(std::string_view(copied, static_cast<size_t>(end - p)), &open)) {
+      --end;
+    }
+    if (seen.quote) {
       memmove(p + 1, p, static_cast<size_t>(end - p));
       *p = kQuote;
       ++end;
@@ -182,18 +194,53 @@ class TextExportWriter::Output {
 
   enum Failure : uint8_t { kNone, kMemory, kWrite };
 
-  // Copies text up to its first zero byte to p, noting in *quote whether it holds a byte that
-  // makes its field quoted.
-  static uint8_t* CopyNoting(uint8_t* p, std::string_view text, bool* quote) {
-    bool any = false;
-    for (char c : text) {
-      const uint8_t b = static_cast<uint8_t>(c);
-      if (b == 0) break;
-      *p++ = b;
-      any |= NeedsQuotes(b);
+  // What the copy of a field's texts saw: a byte that makes the field quoted, a byte with its
+  // top bit set (without one there is no lead byte, and the double-byte scan has nothing to do).
+  struct Seen {
+    bool quote = false;
+    bool top = false;
+  };
+
+  // Copies text up to its first zero byte to p, noting what it holds in *seen. Nothing is read
+  // or written further than text.size() bytes from where it starts, though bytes after the zero
+  // may be written.
+  static uint8_t* CopyNoting(uint8_t* p, std::string_view text, Seen* seen) {
+    const char* in = text.data();
+    const size_t n = text.size();
+    size_t i = 0;
+    uint64_t quotes = 0;
+    uint64_t tops = 0;
+#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    // Eight bytes at a time. A borrow can mark a byte only above a byte that really matches, so
+    // the lowest zero marked is the first zero, and a quoted byte marked below it is real.
+    for (; n - i >= 8; i += 8) {
+      uint64_t v;
+      memcpy(&v, in + i, 8);
+      memcpy(p + i, &v, 8);
+      const uint64_t marks = Marks(v, ',') | Marks(v, '\n') | Marks(v, '\r');
+      const uint64_t zeros = Marks(v, 0);
+      if (zeros != 0) {
+        const uint64_t before_zero = (zeros & (~zeros + 1)) - 1;
+        quotes |= marks & before_zero;
+        tops |= v & before_zero;
+        seen->quote = seen->quote || quotes != 0;
+        seen->top = seen->top || (tops & kTopBits) != 0;
+        return p + i + static_cast<size_t>(__builtin_ctzll(zeros)) / 8;
+      }
+      quotes |= marks;
+      tops |= v;
     }
-    *quote = *quote || any;
-    return p;
+#endif
+    for (; i < n; ++i) {
+      const uint8_t b = static_cast<uint8_t>(in[i]);
+      if (b == 0) break;
+      p[i] = b;
+      quotes |= NeedsQuotes(b) ? kTopBits : 0;
+      tops |= b;
+    }
+    seen->quote = seen->quote || quotes != 0;
+    seen->top = seen->top || (tops & kTopBits) != 0;
+    return p + i;
   }
   static uint8_t* Copy(uint8_t* p, std::string_view text) {
     if (!text.empty()) memcpy(p, text.data(), text.size());
